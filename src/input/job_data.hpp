@@ -1,0 +1,35 @@
+#pragma once
+// Everything a job file holds, as the reader leaves it.
+
+#include <cstdint>
+#include <string>
+
+#include "core/array.hpp"
+
+namespace tbx {
+
+/// Distribution codes of the nine input variables.
+enum DistributionType : std::int32_t { N = 0, LN = 1, B = 2, D = 7 };
+
+/// Variable indices, in file order.
+enum Variable : int { XC = 1, DCOEF, CCR, CS, AGE_N, TIME, TO, TEMP, TE };
+inline constexpr int N_VARIABLES = 9;
+inline constexpr int N_PROFILE = 12;
+
+struct JobData {
+  std::string project_name;
+  std::int32_t seed_mode = 0;
+  std::int32_t analysis_mode = 0;
+  std::int32_t n_intervals = 0;
+  std::int32_t n_points = 0;
+  std::int32_t predict_profile = 0;
+  IntVector dist_type;     ///< [1..9]
+  RealMatrix dist_param;   ///< [1..2][1..9]: first and second parameters
+  RealVector profile_depth;  ///< [1..12], cm
+  RealVector profile_cl;     ///< [1..12]
+  std::int32_t nsim = 0;
+  std::int32_t seed = 0;
+  double tp = 0.0;  ///< days; an integer in the file
+};
+
+}  // namespace tbx

@@ -1,0 +1,3 @@
+#include "job/run_job.hpp"
+
+int main(int argc, char** argv) { return tbx::main_entry(argc, argv); }

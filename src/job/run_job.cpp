@@ -1,0 +1,7 @@
+#include "job/run_job.hpp"
+
+namespace tbx {
+
+int main_entry(int, char**) { return 0; }
+
+}  // namespace tbx

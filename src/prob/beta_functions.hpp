@@ -1,0 +1,35 @@
+#pragma once
+// Log-gamma, the beta density and the regularised incomplete beta function.
+//
+// The in-place routines are the program's documented interface. The kernels
+// below them take the log-gamma values of a beta variable precomputed (the
+// same bits as computing them at every call) and count the continued-fraction
+// warnings instead of printing them, so that a caller running simulations in
+// parallel can replay the console text in simulation order.
+
+namespace tbx {
+
+inline constexpr double EPS = 2.22044609250313e-16;
+
+/// Replaces x by ln Gamma(x), x > 0.
+void log_gamma(double& x);
+/// Replaces x by the beta density f(x; a, b).
+void beta_density(double& x, double a, double b);
+/// Replaces x by I_x(a, b). Writes "\n NaN \n" to standard output each time
+/// the continued fraction reaches its iteration limit.
+void incomplete_beta(double& x, double a, double b);
+
+/// A beta variable's shapes with their log-gamma terms.
+struct BetaShape {
+  double a, b;
+  double lg_a, lg_b, lg_ab;  ///< ln Gamma(a), ln Gamma(b), ln Gamma(a + b)
+};
+BetaShape make_beta_shape(double a, double b);
+
+/// f(x; a, b).
+double beta_density_value(double x, const BetaShape& s);
+/// I_x(a, b); adds to `nan_texts` the number of "\n NaN \n" texts that the
+/// in-place routine would have written.
+double incomplete_beta_value(double x, const BetaShape& s, int& nan_texts);
+
+}  // namespace tbx

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "prob/beta_functions.hpp"
+
+namespace tbx {
+
+/// Replaces p by the beta quantile x with I_x(a, b) = p. Ends the run with
+/// "Warning: BETAINV did not converge " after 100 Newton steps.
+void inverse_beta(double& p, const double& a, const double& b);
+
+/// The Newton iteration of inverse_beta. Returns false where inverse_beta
+/// would end the run; otherwise sets x. Adds the continued-fraction texts met
+/// on the way to `nan_texts` instead of printing them.
+bool inverse_beta_value(double p, const BetaShape& s, double& x, int& nan_texts);
+
+inline constexpr const char* BETAINV_NOT_CONVERGED = "Warning: BETAINV did not converge ";
+
+}  // namespace tbx
