@@ -32,4 +32,8 @@ double beta_density_value(double x, const BetaShape& s);
 /// in-place routine would have written.
 double incomplete_beta_value(double x, const BetaShape& s, int& nan_texts);
 
+/// Writes the continued fraction's "\n NaN \n" text `count` times to
+/// standard output: the one place that text is written.
+void write_fraction_warnings(int count);
+
 }  // namespace tbx
