@@ -1,0 +1,176 @@
+// The human-readable results report: header, input echo, reliability per time
+// point, predicted profiles and the simulations of the last time point.
+
+#include <cmath>
+
+#include "report/number_format.hpp"
+#include "report/write_reports.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr const char* RULE =
+    " ________________________________________________________________________ \n";
+constexpr const char* BLANK_74 =
+    "                                                                          \n";
+
+constexpr const char* VARIABLE_LABELS[] = {
+    "  Concrete cover: xc = ",
+    "  Diffusion Coefficient: Dcoef = ",
+    "  Critical Chloride Concenrtration: Ccr = ",
+    "  Surface Chloride Concenrtration: Cs = ",
+    "  Age exponent: n = ",
+    "  Time: t = ",
+    "  Time of testing: to = ",
+};
+constexpr int ECHOED_VARIABLES = 7;
+
+void append_header(std::string& s, const std::string& job_name, const std::string& project_name) {
+  s += " \n";
+  s += RULE;
+  s += BLANK_74;
+  s += "                              R O Z U Z O Z                               \n";
+  s += BLANK_74;
+  s += "         Permanence of Concrete Structures in Marine Environment          \n";
+  s += BLANK_74;
+  s += "                        Release v2.3 - August 2009                        \n";
+  s += RULE;
+  s += " \n";
+  s += "File name: " + job_name + "\n";
+  s += "Project name: " + project_name + "\n";
+}
+
+// "N(%0.3lf,%0.3lf)" and its kin; a deterministic variable shows its value,
+// except the time, which shows the first and last time of the series.
+void append_distribution(std::string& s, std::int32_t type, double a, double b, bool is_time) {
+  const char* name = nullptr;
+  bool two_values = true;
+  switch (type) {
+    case N: name = "N("; break;
+    case LN: name = "LN("; break;
+    case B: name = "B("; break;
+    case D:
+      name = "D(";
+      two_values = is_time;
+      break;
+    default: return;
+  }
+  s += name;
+  append_fixed(s, a, 0, 3);
+  if (two_values) {
+    s += ',';
+    append_fixed(s, b, 0, 3);
+  }
+  s += ')';
+}
+
+void append_input_data(std::string& s, const JobData& job) {
+  s += " \n \n";
+  s += " ##### Input Data ##### \n";
+  s += RULE;
+  s += " \n";
+  s += "  Number of simulations: n = ";
+  append_int(s, job.nsim, 0);
+  s += " \n";
+  s += "  Initial seed: i = ";
+  append_int(s, job.seed, 0);
+  s += " \n";
+  for (int i = 1; i <= ECHOED_VARIABLES; ++i) {
+    s += VARIABLE_LABELS[i - 1];
+    append_distribution(s, job.dist_type[i], job.dist_param[1][i], job.dist_param[2][i], i == TIME);
+    s += i == ECHOED_VARIABLES ? " \n" : "\n";
+  }
+}
+
+void append_output_data(std::string& s, const JobData& job, SeriesResults& r) {
+  s += " \n";
+  s += " ##### Output Data ##### \n";
+  s += RULE;
+  s += " \n";
+  s += "  Time     Prob.       Std.            Beta            Prob. Failure\n";
+  s += "  (years)  Failure     Error           Index           (Beta Index) \n";
+  s += " \n";
+  for (std::int64_t v = 1; v <= std::int64_t{job.n_intervals} + 1; ++v) {
+    // The probability from Beta is kept negative for Beta <= 0; raising it by
+    // 100 gives 100 * Phi(-Beta) for every sign. A negative zero, which
+    // appears when erfc underflows far out in the tail, stands for 100 too.
+    if (r.pf_beta[v] < 0 || (r.pf_beta[v] == 0 && std::signbit(r.pf_beta[v]))) {
+      r.pf_beta[v] = r.pf_beta[v] + 100;
+    }
+    s += "  ";
+    append_fixed(s, r.times[v], 0, 0);
+    s += "  ";
+    append_fixed(s, r.pf[v], 2, 4);
+    s += "  ";
+    append_exponent(s, r.pf_se[v], 4, 7);
+    s += "  ";
+    append_fixed(s, r.beta[v], 2, 4);
+    s += "  ";
+    append_fixed(s, r.pf_beta[v], 2, 4);
+    s += " \n";
+  }
+}
+
+void append_profile_prediction(std::string& s, const JobData& job, const RealMatrix& predicted) {
+  s += " \n \n";
+  s += " ##### Profile prediction Data #####\n";
+  s += RULE;
+  s += " \n";
+  s += "  Prediction age [days]: tp = ";
+  append_fixed(s, job.tp, 5, 1);
+  s += " \n";
+  s += " \n";
+  s += "  Concrete   Initial    Predicted  Predicted \n";
+  s += "  Depth(cm)  Profile    Profile 1  Profile 2 \n";
+  s += " \n";
+  for (std::int64_t v = 1; v <= job.n_points; ++v) {
+    const double values[] = {job.profile_depth[v], job.profile_cl[v], predicted[1][v], predicted[2][v]};
+    s += "  ";
+    for (int c = 0; c < 4; ++c) {
+      append_fixed(s, values[c], 2, 3);
+      s += c < 3 ? "      " : " \n";
+    }
+  }
+}
+
+void append_simulations(TextSink& out, const JobData& job, const SeriesResults& r) {
+  std::string& s = out.text();
+  s += " \n \n";
+  s += " ##### I, G, R & S #####\n";
+  s += RULE;
+  s += " \n";
+  s += "  Index   Indicator    Failure            Resistance         Load         \n";
+  s += "          Function (I) Function (G)       Variable (R)       Variable (S) \n";
+  s += "\n";
+  for (std::int64_t k = 1; k <= job.nsim; ++k) {
+    const auto row = r.sim_results[k];
+    append_int(s, k, 7);
+    s += "   ";
+    append_int(s, r.indicator[k], 0);
+    // The minus sign of a negative G takes the place of one blank.
+    s += row[3] >= 0 ? "            " : "           ";
+    append_exponent(s, row[3], 4, 8);
+    s += "    ";
+    append_exponent(s, row[1], 4, 8);
+    s += "    ";
+    append_exponent(s, row[2], 4, 8);
+    s += " \n";
+    out.flush_if_full();
+  }
+}
+
+}  // namespace
+
+void write_results_report(TextSink& out, const std::string& job_name, const JobData& job,
+                          SeriesResults& results, const RealMatrix& predicted_profile) {
+  std::string& s = out.text();
+  append_header(s, job_name, job.project_name);
+  append_input_data(s, job);
+  append_output_data(s, job, results);
+  if (job.analysis_mode == 2) append_profile_prediction(s, job, predicted_profile);
+  out.flush_if_full();
+  append_simulations(out, job, results);
+}
+
+}  // namespace tbx
