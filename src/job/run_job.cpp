@@ -1,7 +1,107 @@
 #include "job/run_job.hpp"
 
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "core/fatal.hpp"
+#include "input/prompt.hpp"
+#include "input/reader.hpp"
+#include "input/validate.hpp"
+#include "job/profile_fit.hpp"
+#include "job/time_series.hpp"
+#include "report/write_reports.hpp"
+
 namespace tbx {
 
-int main_entry(int, char**) { return 0; }
+const char* const BANNER =
+    "\n"
+    " _____________________________________________________________________________\n"
+    "                                                                              \n"
+    "                               R O Z U Z O Z me                               \n"
+    "                                                                              \n"
+    "                 Permanence of Reinforced Concrete Structures                 \n"
+    "                            for Marine Environment                            \n"
+    "                                                                              \n"
+    "                                                                              \n"
+    "                            Release v2.3 - August 2009                        \n"
+    "                                                                              \n"
+    " _____________________________________________________________________________\n"
+    "\n";
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+
+}  // namespace
+
+void run_job(const std::string& job_name) {
+  const std::string input_name = job_name + ".dat";
+  const std::unique_ptr<std::FILE, FileCloser> input(std::fopen(input_name.c_str(), "r"));
+  if (!input) fatal_error("File not found - jobname_me.dat", 0);
+
+  JobData job;
+  alloc_ivector(job.dist_type, N_VARIABLES);
+  alloc_matrix(job.dist_param, 2, N_VARIABLES);
+  alloc_vector(job.profile_depth, N_PROFILE);
+  alloc_vector(job.profile_cl, N_PROFILE);
+  RealMatrix predicted_profile;
+  alloc_matrix(predicted_profile, 2, N_PROFILE);
+
+  int line_no = 1;
+  read_job(input.get(), line_no, job);
+  validate_job(job);
+  std::fputs("\nPerforming simulation ... \n", stdout);
+
+  if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);
+
+  SeriesResults results;
+  run_time_series(job, results);
+  write_reports(job_name, job, results, predicted_profile);
+
+  free_vector(results.times);
+  free_vector(results.pf_beta);
+  free_vector(results.beta);
+  free_vector(results.pf_se);
+  free_vector(results.pf);
+  free_matrix(results.sim_results);
+  free_ivector(results.indicator);
+  free_matrix(predicted_profile);
+  free_vector(job.profile_cl);
+  free_vector(job.profile_depth);
+  free_matrix(job.dist_param);
+  free_ivector(job.dist_type);
+}
+
+int main_entry(int argc, char** argv) {
+  // Progress lines are many; let them go out in large pieces.
+  static char stdout_buffer[1 << 16];
+  std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+  try {
+    std::fputs(BANNER, stdout);
+    std::string job_name;
+    if (argc == 1) {
+      prompt_job_name(job_name);
+    } else if (argc == 2) {
+      job_name = argv[1];
+    } else {
+      fatal_error("Usage:  tbxrun  jobname", 0);
+    }
+    if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
+    run_job(job_name);
+    if (std::fflush(stdout) != 0) return 1;
+    return 0;
+  } catch (const FatalError& error) {
+    std::fflush(stdout);
+    std::fwrite(error.report().data(), 1, error.report().size(), stderr);
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fputs(fatal_report(MEMORY_ALLOCATION_FAILED, 0).c_str(), stderr);
+    return 1;
+  }
+}
 
 }  // namespace tbx

@@ -1,8 +1,21 @@
 #pragma once
 
+#include <string>
+
 namespace tbx {
 
-/// Runs one job from the command line; returns the exit status.
+/// The program's banner, as printed at start.
+extern const char* const BANNER;
+
+/// Longest job name that leaves room for the report file names.
+inline constexpr std::size_t MAX_JOB_NAME = 991;
+
+/// Runs the job named `job_name`: reads and checks "<job>.dat", simulates
+/// and writes both reports. Errors end the run through the fatal path.
+void run_job(const std::string& job_name);
+
+/// The whole program: banner, job name from the one argument or the console,
+/// the run. Returns the exit status; prints any fatal report.
 int main_entry(int argc, char** argv);
 
 }  // namespace tbx

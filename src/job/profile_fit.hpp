@@ -1,0 +1,28 @@
+#pragma once
+// Diffusion coefficient and surface content from a measured chloride profile.
+
+#include <cstdint>
+
+#include "core/array.hpp"
+#include "input/job_data.hpp"
+
+namespace tbx {
+
+/// Least-squares grid search for the pair (Cs, D) whose error-function
+/// profile after `to` days best fits the first n_points measurements
+/// (depths in cm). Writes Cs and Dcoef (in 1e-12 m2/s); leaves them as they
+/// were if no trial pair fits at all. `n` and `tp` are not used.
+void fit_profile(const std::int32_t& n_points, const double& n, double& Cs, double& Dcoef,
+                 const double& tp, const double& to, const RealVector& profile_depth,
+                 const RealVector& profile_cl);
+
+/// The mean of a variable's distribution: the first parameter for N and D,
+/// exp(lambda + zeta^2 / 2) for LN, a / (a + b) for B.
+double distribution_mean(std::int32_t type, double a, double b);
+
+/// Fits the job's profile and makes Dcoef and Cs normal with the fitted means
+/// and a tenth of them as standard deviation; with predict_profile 1 fills
+/// predicted_profile (row 1 with the age factor, row 2 without) at age tp.
+void apply_profile_fit(JobData& job, RealMatrix& predicted_profile);
+
+}  // namespace tbx

@@ -1,0 +1,94 @@
+#include "job/time_series.hpp"
+
+#include <cmath>
+#include <ctime>
+#include <string>
+
+#include "job/cycle_engine.hpp"
+#include "prob/error_function.hpp"
+#include "report/number_format.hpp"
+
+namespace tbx {
+
+double time_step(double tmin, double tmax, std::int32_t n_intervals) {
+  const double step = std::floor(std::fabs(tmax - tmin) / n_intervals);
+  return step < 1 ? 1 : step;
+}
+
+double time_point(std::int64_t i, std::int32_t n_intervals, double tmin, double step) {
+  if (i == 1 && n_intervals > 1) return tmin == 0 ? 1.0 : tmin;
+  return static_cast<double>(i - 1) * step + tmin;
+}
+
+std::int32_t clock_seed() {
+  const auto seconds = static_cast<std::uint64_t>(std::time(nullptr));
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds & 0xFFFFFFFFu));
+}
+
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim) {
+  for (int k = 1; k <= 3; ++k) {
+    double sum = 0.0;
+    for (std::int64_t j = 1; j <= nsim; ++j) sum += sim_results[j][k];
+    const double mean = sum / static_cast<double>(nsim);
+    sim_results[nsim + 1][k] = mean;
+    double squares = 0.0;
+    for (std::int64_t j = 1; j <= nsim; ++j) {
+      const double d = mean - sim_results[j][k];
+      squares += d * d;
+    }
+    sim_results[nsim + 2][k] = std::sqrt(squares / static_cast<double>(nsim - 1));
+  }
+}
+
+double probability_from_beta(double beta) {
+  double y = (beta / std::sqrt(2.0)) * -1.0;
+  error_function(y);
+  return -0.5 * y * 100;
+}
+
+void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, int threads) {
+  const double tmin = job.dist_param[1][TIME];
+  const double tmax = job.dist_param[2][TIME];
+  const double step = time_step(tmin, tmax, job.n_intervals);
+  const std::int64_t points = std::int64_t{job.n_intervals} + 1;
+  const std::int64_t nsim = job.nsim;
+
+  alloc_ivector(r.indicator, nsim);
+  alloc_matrix(r.sim_results, nsim + 2, 3);
+  alloc_vector(r.pf, points);
+  alloc_vector(r.pf_se, points);
+  alloc_vector(r.beta, points);
+  alloc_vector(r.pf_beta, points);
+  alloc_vector(r.times, points);
+
+  if (job.seed_mode == 1) job.seed = clock_seed();
+  if (tmax == 0) job.n_intervals = 0;
+
+  CycleEngine engine(job, out, threads);
+  double failures = 0.0;
+  std::string line;
+  for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
+    const double t = time_point(i, job.n_intervals, tmin, step);
+    job.dist_param[1][TIME] = t;
+    r.times[i] = t;
+    line = "Simulation cycle number ";
+    append_int(line, i, 0);
+    line += " \n";
+    std::fputs(line.c_str(), out);
+
+    engine.run(t, r.indicator, r.sim_results);
+
+    failures = 0.0;
+    for (std::int64_t j = 1; j <= nsim; ++j) failures += r.indicator[j];
+    r.pf[i] = failures / static_cast<double>(nsim) * 100;
+    const double p = r.pf[i] / 100;
+    r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
+    column_statistics(r.sim_results, nsim);
+    r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
+    r.pf_beta[i] = probability_from_beta(r.beta[i]);
+  }
+  job.dist_param[1][TIME] = tmin;
+  r.n_failures = failures;
+}
+
+}  // namespace tbx

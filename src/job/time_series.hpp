@@ -1,0 +1,35 @@
+#pragma once
+// The series of time points and its per-time-point results.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "input/job_data.hpp"
+#include "job/series_results.hpp"
+
+namespace tbx {
+
+/// floor(|tmax - tmin| / n_intervals), at least 1 year.
+double time_step(double tmin, double tmax, std::int32_t n_intervals);
+
+/// The time of point i (1-based): the first point of a series of more than
+/// one interval is tmin, or 1 year when tmin is 0; the others are
+/// (i - 1) * step + tmin.
+double time_point(std::int64_t i, std::int32_t n_intervals, double tmin, double step);
+
+/// The calendar time in whole seconds, reduced to its low 32 bits.
+std::int32_t clock_seed();
+
+/// Runs every time point: allocates the results, replaces the seed by the
+/// clock for seed_mode 1, sets n_intervals to 0 for a single time point, and
+/// leaves the first parameter of t as it found it. Progress and warnings go
+/// to `out`. `threads` 0 means every available CPU.
+void run_time_series(JobData& job, SeriesResults& results, std::FILE* out = stdout, int threads = 0);
+
+/// Means and standard deviations of R, S and G into rows nsim+1 and nsim+2.
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim);
+
+/// 100 * Phi(-beta) for beta > 0; -100 * Phi(beta) for beta <= 0.
+double probability_from_beta(double beta);
+
+}  // namespace tbx
