@@ -29,8 +29,8 @@ void check_printable(const std::string& text, int line) {
     std::string masked = text;
     mask_unprintable(masked);
     // Both prefixes are 20 columns wide, so the caret lands under the "?".
-    std::string report = report_with_caret("\"Bad\" character found", line, masked,
-                                           "\"Bad\" character ... ", i);
+    std::string report =
+        report_with_caret("\"Bad\" character found", line, masked, "\"Bad\" character ... ", i);
     report += "ASCII code of the \"bad\" character = " + std::to_string(code) + "\n\n";
     fatal_report_raw(std::move(report));
   }

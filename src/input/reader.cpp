@@ -11,8 +11,8 @@ void read_job(std::FILE* in, int& line_no, JobData& job) {
 
   job.project_name = reader.read_text(PROJECT_NAME_CAPACITY, ';');
 
-  for (std::int32_t* field : {&job.seed_mode, &job.analysis_mode, &job.n_intervals,
-                              &job.n_points, &job.predict_profile}) {
+  for (std::int32_t* field : {&job.seed_mode, &job.analysis_mode, &job.n_intervals, &job.n_points,
+                              &job.predict_profile}) {
     *field = reader.read_int();
     reader.expect_semicolon();
   }
