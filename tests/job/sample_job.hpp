@@ -1,0 +1,47 @@
+#pragma once
+// Small jobs built in code for the job-run and report tests.
+
+#include <array>
+#include <cstring>
+
+#include "input/input_test_support.hpp"
+
+namespace tbx::test {
+
+struct Variable {
+  std::int32_t type;
+  double a;
+  double b;
+};
+
+/// The bit pattern of a double: equal bits, NaN included.
+inline std::uint64_t bits(double x) {
+  std::uint64_t u;
+  std::memcpy(&u, &x, sizeof u);
+  return u;
+}
+
+/// A valid job of analysis mode 0 with the given variables (xc .. te).
+inline JobData make_job(const std::array<Variable, 9>& vars, std::int32_t nsim,
+                        std::int32_t n_intervals, std::int32_t seed = 12345) {
+  JobData job = allocated_job();
+  job.project_name = "test job";
+  job.n_intervals = n_intervals;
+  job.nsim = nsim;
+  job.seed = seed;
+  for (int i = 1; i <= 9; ++i) {
+    job.dist_type[i] = vars[static_cast<std::size_t>(i - 1)].type;
+    job.dist_param[1][i] = vars[static_cast<std::size_t>(i - 1)].a;
+    job.dist_param[2][i] = vars[static_cast<std::size_t>(i - 1)].b;
+  }
+  return job;
+}
+
+/// A typical splash-zone job: normal cover, lognormal Dcoef, series 0..50.
+inline JobData typical_job(std::int32_t nsim = 500, std::int32_t n_intervals = 5) {
+  return make_job({{{N, 50, 8}, {LN, 0.693, 0.2}, {N, 0.4, 0.06}, {N, 3.0, 0.4}, {D, 0.45, 0},
+                    {D, 0, 50}, {D, 28, 0}, {N, 20, 2}, {D, 28, 0}}},
+                  nsim, n_intervals);
+}
+
+}  // namespace tbx::test
