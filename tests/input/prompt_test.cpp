@@ -74,11 +74,9 @@ TEST(ConsoleLine, DropsTheRestOfALongLineButNotTheNextLine) {
   EXPECT_FALSE(get_console_line(in.get(), line));
 }
 
-TEST(JobName, AcceptableCharacters) {
-  for (const char* name : {"job", "JOB_2", "a.b", "C:\\x\\y", "/tmp/job", "$HOME", "0"}) {
-    EXPECT_TRUE(job_name_acceptable(name)) << name;
-  }
-  for (const char* name : {"", "a-b", "a b", "a\tb", "a;b", "a*", "\xc3\xa9t\xc3\xa9", "a~"}) {
+TEST(JobName, OnlyListedCharacters) {
+  EXPECT_TRUE(job_name_acceptable("aZ09$./:\\_"));
+  for (const char* name : {"", "a b", "a;b", "a*", "\xc3\xa9t\xc3\xa9", "a~"}) {
     EXPECT_FALSE(job_name_acceptable(name)) << name;
   }
   EXPECT_FALSE(job_name_acceptable(std::string("a\0b", 3)));

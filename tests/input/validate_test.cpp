@@ -72,12 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::ValuesIn(std::vector<RuleCase>{
         {"ValidSeries", [](JobData&) {}, ""},
         {"AnalysisMode3", [](JobData& j) { j.analysis_mode = 3; }, ANALYSIS},
-        {"AnalysisModeFirst",
-         [](JobData& j) {
-           j.analysis_mode = -1;
-           j.seed_mode = 2;
-         },
-         ANALYSIS},
         {"SeedMode2", [](JobData& j) { j.seed_mode = 2; }, "Error: Intial seed parameter invalid."},
         {"IntervalsZeroBeforeTheLaterRules",
          [](JobData& j) {
@@ -96,25 +90,12 @@ INSTANTIATE_TEST_SUITE_P(
         {"NegativePointsWithoutFitPass", [](JobData& j) { j.n_points = -3; }, ""},
         {"TypeThreeOfLastVariable", [](JobData& j) { j.dist_type[9] = 3; },
          "Error: Invalid distribution type"},
-        {"EveryTypeCodePasses",
-         [](JobData& j) {
-           j.dist_type[1] = N;
-           j.dist_type[2] = LN;
-           j.dist_type[3] = B;
-         },
-         ""},
         {"ZeroAndEqualProfileValuesPass",
          [](JobData& j) {
            fit(j, 5);
            j.profile_depth[1] = j.profile_depth[2] = j.profile_cl[3] = 0;
          },
          ""},
-        {"DecreasingDepth",
-         [](JobData& j) {
-           fit(j, 5);
-           j.profile_depth[4] = 1;
-         },
-         DEPTH_ORDER},
         {"NegativeDepthBeforeOrderOfTheSamePoint",
          [](JobData& j) {
            fit(j, 5);
@@ -143,7 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
            j.profile_cl[7] = -1;
          },
          ""},
-        {"ProfileIgnoredWithoutFit", [](JobData& j) { j.profile_depth[1] = -1; }, ""},
         {"ZeroSimulationsPass", [](JobData& j) { j.nsim = 0; }, ""},
         {"NegativeSimulations", [](JobData& j) { j.nsim = -1; },
          "Error: Number of simulations must be positive"},
