@@ -66,7 +66,7 @@ const char* const ANALYSIS = "Error: Diffusion coefficient parameter invalid.";
 const char* const DEPTH_ORDER = "Error: Profile depth values must decrease in order";
 const char* const AGE = "Error: Invalid age for profile prediction";
 
-// One case per rule and per documented order between rules.
+// One case per rule, and one per pair of rules whose order matters.
 INSTANTIATE_TEST_SUITE_P(
     Rules, Validation,
     testing::ValuesIn(std::vector<RuleCase>{
