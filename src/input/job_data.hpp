@@ -32,4 +32,12 @@ struct JobData {
   double tp = 0.0;  ///< days; an integer in the file
 };
 
+/// Allocates the job's arrays, in the order the driver owns them.
+inline void alloc_job_arrays(JobData& job) {
+  alloc_ivector(job.dist_type, N_VARIABLES);
+  alloc_matrix(job.dist_param, 2, N_VARIABLES);
+  alloc_vector(job.profile_depth, N_PROFILE);
+  alloc_vector(job.profile_cl, N_PROFILE);
+}
+
 }  // namespace tbx

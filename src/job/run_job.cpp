@@ -43,10 +43,7 @@ void run_job(const std::string& job_name) {
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
 
   JobData job;
-  alloc_ivector(job.dist_type, N_VARIABLES);
-  alloc_matrix(job.dist_param, 2, N_VARIABLES);
-  alloc_vector(job.profile_depth, N_PROFILE);
-  alloc_vector(job.profile_cl, N_PROFILE);
+  alloc_job_arrays(job);
   RealMatrix predicted_profile;
   alloc_matrix(predicted_profile, 2, N_PROFILE);
 

@@ -70,10 +70,7 @@ std::string report_of(Action&& action) {
 /// A job with its arrays allocated as the driver does.
 inline JobData allocated_job() {
   JobData job;
-  alloc_ivector(job.dist_type, N_VARIABLES);
-  alloc_matrix(job.dist_param, 2, N_VARIABLES);
-  alloc_vector(job.profile_depth, N_PROFILE);
-  alloc_vector(job.profile_cl, N_PROFILE);
+  alloc_job_arrays(job);
   return job;
 }
 
