@@ -1,0 +1,70 @@
+# Installation and the Debian package.
+#
+#   cmake --install build --prefix /usr/local    # or any prefix
+#   cmake --build build --target package         # build/tbxrun_<version>_<arch>.deb
+#
+# Installs tbxrun and its companion scripts (bin), the manual page
+# (share/man/man1), the README and the example jobs with their reports and
+# plots (share/doc/tbxrun).
+
+include(GNUInstallDirs)
+
+install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(PROGRAMS tools/tbxplot tools/tbxcollect DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES docs/tbxrun.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The examples as committed: the jobs, their reports and plots, and the batch
+# family without whatever a batch run in the source tree left behind.
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+  FILES_MATCHING
+  PATTERN "*.dat"
+  PATTERN "*.png"
+  PATTERN "*.svg"
+  PATTERN "Makefile"
+  PATTERN "jobs.txt"
+  REGEX "/batch/.*_(rs|xls)\\.dat$" EXCLUDE
+  REGEX "/batch/.*\\.(png|svg)$" EXCLUDE)
+install(PROGRAMS examples/batch/tbxrun-array.sbatch
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/batch)
+
+# ---------------------------------------------------------------------------
+# Debian package
+
+set(TBX_PACKAGE_MAINTAINER "tbxrun maintainers" CACHE STRING
+  "Maintainer field of the Debian package, as: Name <address>")
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "tbxrun")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_CONTACT "${TBX_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "probability of chloride-induced corrosion of reinforced concrete in marine exposure")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "tbxrun estimates by Monte Carlo simulation, for a series of exposure times,
+the probability that chlorides have reached the reinforcement of a concrete
+member in a critical concentration, with its standard error and the
+reliability index. Diffusion parameters can be fitted to a measured chloride
+profile first.
+
+tbxplot draws the probability of corrosion and the reliability index over
+time and reports the service life at a target index; tbxcollect gathers the
+results of many jobs into one CSV table.")
+set(CPACK_DEBIAN_PACKAGE_SECTION "science")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+# The scripts need python3; plotting needs gnuplot, batch runs like parallel.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel")
+# The library dependencies of the program come from dpkg-shlibdeps (package
+# dpkg-dev) when it is there, otherwise from this fixed list.
+find_program(TBX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(TBX_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6, libgcc-s1, libstdc++6")
+endif()
+
+include(CPack)
