@@ -52,9 +52,11 @@ constexpr std::array<double, 8> Q4 = {
     1.488613728678813811542398e10, 1.016803586272438228077304e11,
     3.417476345507377132798597e11, 4.463158187419713286462081e11};
 
-/// y·(d + y·num/den) about Gamma's zeros at 1 and 2 (p1/q1 with d1, p2/q2
-/// with d2); y·num/den rounds as (y·num)/den.
-double series_about_zero(double y, double d, const std::array<double, 8>& p,
+/// ln Gamma(1 + y) from d1, p1, q1, or ln Gamma(2 + y) from d2, p2, q2, for
+/// small y: y·(d + y·num/den), d being psi(1) or psi(2), so the result keeps
+/// its relative accuracy at the zeros of ln Gamma. y·num/den rounds as
+/// (y·num)/den.
+double shifted_log_gamma(double y, double d, const std::array<double, 8>& p,
                          const std::array<double, 8>& q) {
   const double num = horner(y, 0.0, p.begin(), p.end());
   const double den = horner(y, 1.0, q.begin(), q.end());
@@ -88,19 +90,22 @@ double stirling(double x) {
 
 }  // namespace
 
+// Cody and Hillstrom (1967): on (0, 12] rational forms about 1, 2 and 4
+// (ln Gamma(x) = -ln x + ln Gamma(1 + x) below 0.6796875), and Stirling's
+// series beyond; below eps only the pole term -ln x matters.
 void log_gamma(double& x) {
   const double v = x;
   double result;
   if (v <= EPS) {
     result = -std::log(v);
   } else if (v <= FIRST_FORM_END) {
-    result = -std::log(v) + series_about_zero(v, D1, P1, Q1);
+    result = -std::log(v) + shifted_log_gamma(v, D1, P1, Q1);
   } else if (v <= SECOND_FORM_END) {
-    result = -std::log(v) + series_about_zero((v - 0.5) - 0.5, D2, P2, Q2);
+    result = -std::log(v) + shifted_log_gamma((v - 0.5) - 0.5, D2, P2, Q2);
   } else if (v <= THIRD_FORM_END) {
-    result = series_about_zero((v - 0.5) - 0.5, D1, P1, Q1);
+    result = shifted_log_gamma((v - 0.5) - 0.5, D1, P1, Q1);
   } else if (v <= FOURTH_FORM_END) {
-    result = series_about_zero(v - 2.0, D2, P2, Q2);
+    result = shifted_log_gamma(v - 2.0, D2, P2, Q2);
   } else if (v <= FIFTH_FORM_END) {
     const double y = v - 4.0;
     const double num = horner(y, 0.0, P4.begin(), P4.end());
@@ -114,10 +119,11 @@ void log_gamma(double& x) {
 
 namespace {
 
-// The continued fraction for I_x(a, b) (Abramowitz & Stegun 26.5.8), by the
-// even/odd two-term recurrence with renormalisation after every pair of
-// terms (Press, Flannery, Teukolsky & Vetterling, Numerical Recipes, 1986,
-// section 6.3).
+// The continued fraction for I_x(a, b) (Abramowitz & Stegun 26.5.8),
+// evaluated with the recurrences for the convergents' numerators and
+// denominators, an even and an odd term at a time, renormalised after each
+// pair (Press, Flannery, Teukolsky & Vetterling, Numerical Recipes, 1986,
+// chapter 6).
 constexpr int MAX_FRACTION_TERMS = 1000;
 constexpr double FRACTION_TOLERANCE = 1000.0 * EPS;
 // What a fraction that has not converged by MAX_FRACTION_TERMS delivers. It
@@ -191,7 +197,9 @@ void write_fraction_warnings(int count) {
   for (int i = 0; i < count; ++i) std::fputs("\n NaN \n", stdout);
 }
 
-void beta_density(double& x, double a, double b) { x = beta_density_value(x, make_beta_shape(a, b)); }
+void beta_density(double& x, double a, double b) {
+  x = beta_density_value(x, make_beta_shape(a, b));
+}
 
 void incomplete_beta(double& x, double a, double b) {
   int nan_texts = 0;

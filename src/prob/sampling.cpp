@@ -80,7 +80,8 @@ void sample_variables(std::int64_t k, std::int32_t analysis_mode, const IntVecto
     const bool converged = sampler.draw(u[i], sample[i], nan_texts);
     settle_beta_inversion(converged, nan_texts);
     if (i == DCOEF && analysis_mode == 1) {
-      const double dcoef_factor = normal_from_core(temp_core, DCOEF_FACTOR_MEAN, DCOEF_FACTOR_STD);
+      const double dcoef_factor =
+          normal_from_core(temp_core, DCOEF_FACTOR_MEAN, DCOEF_FACTOR_STD);
       sample[DCOEF] = dcoef_factor * sample[DCOEF];
     }
   }

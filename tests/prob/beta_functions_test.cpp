@@ -196,6 +196,10 @@ TEST(IncompleteBeta, ExhaustedFractionWritesItsTextTwice) {
   std::fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n NaN \n\n NaN \n");
   EXPECT_TRUE(v < 0.0 || v > 1.0) << v;
+  // The kernel counts the texts instead, with the same result.
+  int nan_texts = 0;
+  EXPECT_EQ(tbx::incomplete_beta_value(0.5, tbx::make_beta_shape(1e7, 1e7), nan_texts), v);
+  EXPECT_EQ(nan_texts, 2);
 
   // 1e6 still converges, silently.
   testing::internal::CaptureStdout();
@@ -203,34 +207,6 @@ TEST(IncompleteBeta, ExhaustedFractionWritesItsTextTwice) {
   std::fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_NEAR(w, 0.5, 1e-8);
-}
-
-// The kernels with precomputed log-gamma terms must reproduce the in-place
-// routines bit for bit, warnings counted instead of written.
-TEST(IncompleteBeta, KernelsMatchTheInPlaceRoutines) {
-  for (double a : {0.3, 1.0, 2.0, 9.5, 120.0}) {
-    for (double b : {0.6, 1.0, 4.0, 33.0}) {
-      const tbx::BetaShape shape = tbx::make_beta_shape(a, b);
-      for (int i = 0; i <= 40; ++i) {
-        const double x = i / 40.0;
-        int nan_texts = 0;
-        EXPECT_EQ(tbx::incomplete_beta_value(x, shape, nan_texts), ibeta(x, a, b));
-        EXPECT_EQ(nan_texts, 0);
-        if (i > 0 && i < 40) {
-          EXPECT_EQ(tbx::beta_density_value(x, shape), density(x, a, b));
-        }
-      }
-    }
-  }
-  int nan_texts = 0;
-  const tbx::BetaShape huge = tbx::make_beta_shape(1e7, 1e7);
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  const double in_place = ibeta(0.5, 1e7, 1e7);
-  std::fflush(stdout);
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(tbx::incomplete_beta_value(0.5, huge, nan_texts), in_place);
-  EXPECT_EQ(nan_texts, 2);
 }
 
 }  // namespace

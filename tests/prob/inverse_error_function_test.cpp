@@ -85,7 +85,8 @@ TEST(InverseErrorFunction, AgreesWithHighPrecision) {
       worst_y = r.y;
     }
   }
-  std::printf("erfinv: max %llu ulp at y = %.17g\n", static_cast<unsigned long long>(worst), worst_y);
+  std::printf("erfinv: max %llu ulp at y = %.17g\n", static_cast<unsigned long long>(worst),
+              worst_y);
 }
 
 }  // namespace

@@ -78,16 +78,6 @@ TEST(Sampling, SamplersMatchTheInPlaceRoutines) {
   }
 }
 
-TEST(Sampling, DeterministicAndUnknownTypes) {
-  int nan_texts = 0;
-  double value = 123.0;
-  EXPECT_TRUE(tbx::VariableSampler(7, 2.5, 99.0).draw(0.3, value, nan_texts));
-  EXPECT_EQ(value, 2.5);
-  value = 123.0;
-  EXPECT_TRUE(tbx::VariableSampler(5, 2.5, 99.0).draw(0.3, value, nan_texts));
-  EXPECT_EQ(value, 123.0);
-}
-
 // A job of nine variables over three simulations, filled from the generator.
 class SampleVariables : public testing::Test {
  protected:
