@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -11,6 +12,107 @@
 #include <vector>
 
 namespace tbx {
+
+namespace {
+
+thread_local bool on_helper_thread = false;
+
+/// Helper threads that sleep between jobs. One job runs at a time; a job
+/// started from inside a job runs on the calling thread alone.
+class HelperPool {
+ public:
+  static HelperPool& instance() {
+    static HelperPool pool;
+    return pool;
+  }
+  HelperPool() = default;
+  HelperPool(const HelperPool&) = delete;
+  HelperPool& operator=(const HelperPool&) = delete;
+  ~HelperPool();
+
+  /// Runs `helper` on up to `helpers` pool threads and `own` on the calling
+  /// thread; returns when every one of them has returned. Neither function
+  /// may throw, and `own` must finish the job alone if need be: helpers that
+  /// have not started by the time `own` returns are not waited for.
+  void run(int helpers, const std::function<void()>& helper, const std::function<void()>& own);
+
+ private:
+  void serve();
+
+  std::mutex one_job_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  std::vector<std::thread> threads_;
+  const std::function<void()>* job_ = nullptr;
+  std::uint64_t generation_ = 0;
+  int wanted_ = 0;
+  int taken_ = 0;
+  int done_ = 0;
+  bool stopping_ = false;
+};
+
+HelperPool::~HelperPool() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+void HelperPool::run(int helpers, const std::function<void()>& helper, const std::function<void()>& own) {
+  if (helpers <= 0 || on_helper_thread) {
+    own();
+    return;
+  }
+  const std::lock_guard<std::mutex> one_job(one_job_);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    while (static_cast<int>(threads_.size()) < helpers) {
+      try {
+        threads_.emplace_back([this] { serve(); });
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: fewer helpers share the work
+      }
+    }
+    job_ = &helper;
+    wanted_ = std::min(helpers, static_cast<int>(threads_.size()));
+    taken_ = 0;
+    done_ = 0;
+    ++generation_;
+  }
+  wake_.notify_all();
+  own();
+  std::unique_lock<std::mutex> lock(mutex_);
+  wanted_ = taken_;  // latecomers would find nothing left to do
+  finished_.wait(lock, [&] { return done_ == taken_; });
+  job_ = nullptr;
+}
+
+void HelperPool::serve() {
+  on_helper_thread = true;
+  std::unique_lock<std::mutex> lock(mutex_);
+  std::uint64_t seen = 0;
+  for (;;) {
+    wake_.wait(lock, [&] { return stopping_ || (generation_ != seen && taken_ < wanted_); });
+    if (stopping_) return;
+    seen = generation_;
+    ++taken_;
+    const std::function<void()>* job = job_;
+    lock.unlock();
+    (*job)();
+    lock.lock();
+    ++done_;
+    finished_.notify_all();
+  }
+}
+
+int thread_count(std::int64_t n_chunks, int threads) {
+  return static_cast<int>(std::clamp<std::int64_t>(n_chunks, 1, std::max(1, threads)));
+}
+
+}  // namespace
 
 int available_cpus() {
   cpu_set_t set;
@@ -20,7 +122,7 @@ int available_cpus() {
 }
 
 void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& work) {
-  const auto n_threads = static_cast<int>(std::clamp<std::int64_t>(n_chunks, 1, std::max(1, threads)));
+  const int n_threads = thread_count(n_chunks, threads);
   if (n_threads == 1) {
     for (std::int64_t c = 0; c < n_chunks; ++c) work(c);
     return;
@@ -28,7 +130,7 @@ void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void
   std::atomic<std::int64_t> next{0};
   std::exception_ptr failure;
   std::mutex failure_mutex;
-  auto worker = [&] {
+  const std::function<void()> share = [&] {
     try {
       for (std::int64_t c = next++; c < n_chunks; c = next++) work(c);
     } catch (...) {
@@ -37,15 +139,88 @@ void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void
       next = n_chunks;
     }
   };
-  std::vector<std::thread> pool;
-  pool.reserve(static_cast<std::size_t>(n_threads - 1));
-  try {
-    for (int i = 1; i < n_threads; ++i) pool.emplace_back(worker);
-  } catch (const std::system_error&) {
-    // No more threads to be had: the ones running and this one share the work.
+  HelperPool::instance().run(n_threads - 1, share, share);
+  if (failure) std::rethrow_exception(failure);
+}
+
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume) {
+  const int n_threads = thread_count(n_chunks, threads);
+  if (n_threads == 1 || window <= 1) {
+    for (std::int64_t c = 0; c < n_chunks; ++c) {
+      produce(c);
+      consume(c);
+    }
+    return;
   }
-  worker();
-  for (auto& t : pool) t.join();
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::int64_t next = 0;      // the next chunk to be produced
+  std::int64_t consumed = 0;  // chunks below this one are consumed
+  std::vector<std::int64_t> ready(static_cast<std::size_t>(window), -1);  // per buffer
+  bool failed = false;
+  std::exception_ptr failure;
+
+  auto slot = [&](std::int64_t c) -> std::int64_t& { return ready[static_cast<std::size_t>(c % window)]; };
+  auto fail = [&](std::unique_lock<std::mutex>& lock) {
+    if (!lock.owns_lock()) lock.lock();
+    if (!failure) failure = std::current_exception();
+    failed = true;
+    changed.notify_all();
+  };
+  // With the lock held: claims the next chunk if its buffer is free.
+  auto claim = [&]() -> std::int64_t {
+    if (failed || next >= n_chunks || next >= consumed + window) return -1;
+    return next++;
+  };
+  // Produces chunk c with the lock released; holds it again on return.
+  auto make = [&](std::int64_t c, std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    try {
+      produce(c);
+      lock.lock();
+      slot(c) = c;
+      changed.notify_all();
+    } catch (...) {
+      fail(lock);
+    }
+  };
+  const std::function<void()> helper = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return failed || next >= n_chunks || next < consumed + window; });
+      const std::int64_t c = claim();
+      if (c < 0) return;
+      make(c, lock);
+    }
+  };
+  const std::function<void()> own = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (std::int64_t c = 0; c < n_chunks; ++c) {
+      // Help with production while chunk c is not ready.
+      while (!failed && slot(c) != c) {
+        const std::int64_t mine = claim();
+        if (mine >= 0) {
+          make(mine, lock);
+        } else {
+          changed.wait(lock);
+        }
+      }
+      if (failed) return;
+      lock.unlock();
+      try {
+        consume(c);
+      } catch (...) {
+        fail(lock);
+        return;
+      }
+      lock.lock();
+      consumed = c + 1;
+      changed.notify_all();
+    }
+  };
+  HelperPool::instance().run(n_threads - 1, helper, own);
   if (failure) std::rethrow_exception(failure);
 }
 

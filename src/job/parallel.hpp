@@ -1,5 +1,10 @@
 #pragma once
 // Running independent chunks of work on the CPUs the process may use.
+//
+// The helper threads are started once, on first use, and then wait for work,
+// so that a job's many short parallel steps (one or two per time point, one
+// per block of report lines) cost no thread launches. The calling thread
+// always takes a share of the work itself.
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +17,18 @@ int available_cpus();
 
 /// Calls work(c) once for every chunk c in [0, n_chunks), on up to `threads`
 /// threads. Returns when all calls have finished; an exception thrown by a
-/// call is rethrown here after every thread has stopped.
+/// call is rethrown here after every thread has stopped (chunks not yet
+/// started are then skipped).
 void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& work);
+
+/// Calls produce(c) for every chunk on up to `threads` threads, and
+/// consume(c) on the calling thread for c = 0, 1, 2, ... in that order, each
+/// once produce(c) has returned. No chunk is produced before chunk
+/// c - `window` has been consumed, so a caller can keep `window` buffers and
+/// give chunk c the buffer c % window. An exception from either function
+/// stops the work and is rethrown here once every thread has stopped.
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume);
 
 }  // namespace tbx
