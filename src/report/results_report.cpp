@@ -1,8 +1,12 @@
 // The human-readable results report: header, input echo, reliability per time
 // point, predicted profiles and the simulations of the last time point.
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
+#include "job/parallel.hpp"
 #include "report/number_format.hpp"
 #include "report/write_reports.hpp"
 
@@ -134,6 +138,49 @@ void append_profile_prediction(std::string& s, const JobData& job, const RealMat
   }
 }
 
+// The simulation table is most of a large report. Its rows are formatted in
+// blocks on all CPUs and handed to the sink in order, with a few blocks in
+// flight at a time, so memory stays bounded whatever nsim is.
+constexpr std::int64_t ROWS_PER_BLOCK = 8192;
+// The longest row: a 10-digit index, an 11-character indicator, three
+// 16-character numbers and the blanks between them.
+constexpr std::size_t MAX_ROW_CHARS = 96;
+constexpr int NUMBER_WIDTH = 4;
+constexpr int NUMBER_PRECISION = 8;
+constexpr int INDEX_WIDTH = 7;
+
+char* write_right_aligned(char* p, char* end, int width) {
+  const auto length = static_cast<int>(end - p);
+  if (length >= width) return end;
+  const int pad = width - length;
+  std::memmove(p + pad, p, static_cast<std::size_t>(length));
+  std::memset(p, ' ', static_cast<std::size_t>(pad));
+  return p + width;
+}
+
+char* write_blanks(char* p, int count) {
+  std::memset(p, ' ', static_cast<std::size_t>(count));
+  return p + count;
+}
+
+// "%7d   %i            %4.8le    %4.8le    %4.8le \n" with k, I, G, R, S; one
+// blank less before a G that is negative (or not a number), whose minus sign
+// takes its place.
+char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span1<const double> row) {
+  p = write_right_aligned(p, write_int(p, k), INDEX_WIDTH);
+  p = write_blanks(p, 3);
+  p = write_int(p, indicator);
+  p = write_blanks(p, row[3] >= 0 ? 12 : 11);
+  p = write_right_aligned(p, write_exponent(p, row[3], NUMBER_PRECISION), NUMBER_WIDTH);
+  p = write_blanks(p, 4);
+  p = write_right_aligned(p, write_exponent(p, row[1], NUMBER_PRECISION), NUMBER_WIDTH);
+  p = write_blanks(p, 4);
+  p = write_right_aligned(p, write_exponent(p, row[2], NUMBER_PRECISION), NUMBER_WIDTH);
+  *p++ = ' ';
+  *p++ = '\n';
+  return p;
+}
+
 void append_simulations(TextSink& out, const JobData& job, const SeriesResults& r) {
   std::string& s = out.text();
   s += " \n \n";
@@ -143,21 +190,31 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
   s += "  Index   Indicator    Failure            Resistance         Load         \n";
   s += "          Function (I) Function (G)       Variable (R)       Variable (S) \n";
   s += "\n";
-  for (std::int64_t k = 1; k <= job.nsim; ++k) {
-    const auto row = r.sim_results[k];
-    append_int(s, k, 7);
-    s += "   ";
-    append_int(s, r.indicator[k], 0);
-    // The minus sign of a negative G takes the place of one blank.
-    s += row[3] >= 0 ? "            " : "           ";
-    append_exponent(s, row[3], 4, 8);
-    s += "    ";
-    append_exponent(s, row[1], 4, 8);
-    s += "    ";
-    append_exponent(s, row[2], 4, 8);
-    s += " \n";
-    out.flush_if_full();
-  }
+  const std::int64_t nsim = job.nsim;
+  if (nsim <= 0) return;
+  const std::int64_t blocks = (nsim + ROWS_PER_BLOCK - 1) / ROWS_PER_BLOCK;
+  const int threads = available_cpus();
+  const int window = 2 * threads;
+  const auto rows_in_block = static_cast<std::size_t>(std::min(nsim, ROWS_PER_BLOCK));
+  std::vector<std::vector<char>> buffers(static_cast<std::size_t>(std::min<std::int64_t>(window, blocks)),
+                                         std::vector<char>(rows_in_block * MAX_ROW_CHARS));
+  std::vector<std::size_t> lengths(buffers.size());
+  const auto buffer_of = [&](std::int64_t b) { return static_cast<std::size_t>(b % window); };
+  for_each_chunk_in_order(
+      blocks, threads, window,
+      [&](std::int64_t b) {
+        char* const first = buffers[buffer_of(b)].data();
+        char* p = first;
+        const std::int64_t last = std::min(nsim, (b + 1) * ROWS_PER_BLOCK);
+        for (std::int64_t k = b * ROWS_PER_BLOCK + 1; k <= last; ++k) {
+          p = write_simulation_row(p, k, r.indicator[k], r.sim_results[k]);
+        }
+        lengths[buffer_of(b)] = static_cast<std::size_t>(p - first);
+      },
+      [&](std::int64_t b) {
+        out.text().append(buffers[buffer_of(b)].data(), lengths[buffer_of(b)]);
+        out.flush_if_full();
+      });
 }
 
 }  // namespace
