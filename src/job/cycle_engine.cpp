@@ -1,6 +1,7 @@
 #include "job/cycle_engine.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/fatal.hpp"
 #include "job/chloride_model.hpp"
@@ -24,6 +25,26 @@ void append_texts(std::string& text, std::int32_t count) {
 
 }  // namespace
 
+// Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
+// mod (2^31 - 1) on its internal state (the seed with SEED_MASK undone), which
+// Schrage's method evaluates exactly; n draws multiply the state by 16807^n.
+// The first draw is taken as uniform_deviate takes it, since the state it
+// starts from may lie outside 0 .. 2^31 - 2.
+std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws) {
+  constexpr std::uint64_t MULTIPLIER = 16807;
+  constexpr std::uint64_t MODULUS = 2147483647;
+  if (draws <= 0) return seed;
+  double u = 0.0;
+  uniform_deviate(seed, u);
+  std::uint64_t state = static_cast<std::uint32_t>(seed ^ SEED_MASK);
+  std::uint64_t factor = MULTIPLIER;
+  for (std::int64_t n = draws - 1; n > 0; n >>= 1) {
+    if (n & 1) state = state * factor % MODULUS;
+    factor = factor * factor % MODULUS;
+  }
+  return static_cast<std::int32_t>(state) ^ SEED_MASK;
+}
+
 CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads)
     : job_(job),
       out_(out),
@@ -32,7 +53,8 @@ CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads)
       time_random_(is_random(job.dist_type[TIME])),
       n_random_(is_random(job.dist_type[AGE_N])),
       te_random_(is_random(job.dist_type[TE])),
-      to_random_(is_random(job.dist_type[TO])) {
+      to_random_(is_random(job.dist_type[TO])),
+      temp_from_core8_(job.dist_type[TEMP] == N || job.dist_type[TEMP] == LN) {
   samplers_.reserve(N_VARIABLES);
   for (int i = 1; i <= N_VARIABLES; ++i) {
     // The time's sampler depends on the time point and is made per cycle.
@@ -52,15 +74,11 @@ void CycleEngine::sample_fixed_part() {
   if (time_random_) alloc_vector(u_time_, nsim_);
 
   // The generator runs through the simulations in order, nine numbers each;
-  // note where every chunk starts so the chunks can be drawn independently.
+  // each chunk starts where the ones before it leave the generator.
   const std::int64_t chunks = chunk_count();
   std::vector<std::int32_t> chunk_seed(static_cast<std::size_t>(chunks));
-  std::int32_t state = job_.seed;
-  double u = 0.0;
   for (std::int64_t c = 0; c < chunks; ++c) {
-    chunk_seed[static_cast<std::size_t>(c)] = state;
-    const std::int64_t draws = 9 * (std::min(nsim_, (c + 1) * CHUNK) - c * CHUNK);
-    for (std::int64_t k = 0; k < draws; ++k) uniform_deviate(state, u);
+    chunk_seed[static_cast<std::size_t>(c)] = seed_after_draws(job_.seed, c * CHUNK * N_VARIABLES);
   }
   notes_.assign(static_cast<std::size_t>(chunks), {});
   for_each_chunk(chunks, threads_,
@@ -85,6 +103,13 @@ void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed) {
         note.texts_before_time = texts;
         texts = 0;
         if (time_random_) u_time_[j] = u[TIME];
+        continue;
+      }
+      // A normal or lognormal temperature inverts the same uniform number as
+      // the two factors below: share that inversion.
+      if (i == TEMP && temp_from_core8_) {
+        const double v = normal_from_core(core8, job_.dist_param[1][TEMP], job_.dist_param[2][TEMP]);
+        s[TEMP] = job_.dist_type[TEMP] == LN ? std::exp(v) : v;
         continue;
       }
       if (!samplers_[static_cast<std::size_t>(i - 1)].draw(u[i], s[i], texts)) {

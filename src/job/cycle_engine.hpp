@@ -26,6 +26,10 @@
 
 namespace tbx {
 
+/// The seed that uniform_deviate leaves after `draws` calls from `seed`,
+/// found in a number of steps that grows with log(draws).
+std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws);
+
 class CycleEngine {
  public:
   /// `job` must stay alive and unchanged (but for the current time) while
@@ -69,6 +73,7 @@ class CycleEngine {
   std::int64_t nsim_;
   std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9
   bool time_random_, n_random_, te_random_, to_random_;
+  bool temp_from_core8_;
   bool sampled_ = false;
 
   // Per simulation, indices 1..nsim.
