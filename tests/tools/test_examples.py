@@ -1,0 +1,48 @@
+"""The committed example reports are what the built program writes for the example jobs.
+
+When a change to the program changes them on purpose, regenerate them:
+    (cd examples && for j in splash_zone tidal_zone submerged_profile; do
+       ../build/tbxrun $j && ../tools/tbxplot $j; done)
+"""
+
+import os
+import re
+import shutil
+import unittest
+
+from tooltest import EXAMPLES_DIR, SOURCE_DIR, TBXRUN, TempDirTest, read_bytes, run
+
+EXAMPLES = ("splash_zone", "tidal_zone", "submerged_profile")
+
+
+class ExamplesTest(TempDirTest):
+
+    def test_committed_reports_match_a_fresh_run(self):
+        for job in EXAMPLES:
+            with self.subTest(job=job):
+                shutil.copy(os.path.join(EXAMPLES_DIR, job + ".dat"), self.dir)
+                run([TBXRUN, job], cwd=self.dir)
+                for suffix in ("_rs.dat", "_xls.dat"):
+                    committed = os.path.join(EXAMPLES_DIR, job + suffix)
+                    self.assertTrue(read_bytes(self.path(job + suffix)) == read_bytes(committed),
+                                    f"examples/{job}{suffix} is not what tbxrun writes now: "
+                                    "regenerate the examples")
+
+    def test_every_example_has_its_plot(self):
+        for job in EXAMPLES:
+            for suffix in (".png", ".svg"):
+                self.assertTrue(os.path.isfile(os.path.join(EXAMPLES_DIR, job + suffix)),
+                                job + suffix)
+
+    def test_pictures_and_files_the_readme_points_to_exist(self):
+        with open(os.path.join(SOURCE_DIR, "README.md")) as f:
+            readme = f.read()
+        images = re.findall(r"!\[[^\]]*\]\(([^)]+)\)", readme)
+        self.assertTrue(any(i.startswith("examples/") and i.endswith(".png") for i in images),
+                        "the README shows no example plot")
+        for target in images + re.findall(r"`(examples/[^`\s]+)`", readme):
+            self.assertTrue(os.path.exists(os.path.join(SOURCE_DIR, target)), target)
+
+
+if __name__ == "__main__":
+    unittest.main()
