@@ -1,5 +1,7 @@
 #include "report/number_format.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -11,90 +13,120 @@ namespace {
 
 constexpr int EXPONENT_DIGITS = 3;
 
-// Rounding a number to a given count of significant digits is done on its
-// shortest round-trip digits where they decide the result, and by the exact
-// conversion otherwise. Let S be the shortest decimal that reads back as the
-// double v, and k the count of digits to keep. S and v both lie in v's
-// rounding interval, which is at most one ulp wide. S rounded at digit k goes
-// the same way as v unless a rounding boundary M (the k kept digits followed
-// by a 5) lies between them, or on one of them. M would then lie in the
-// interval too; since S is the shortest decimal in the interval and M has
-// k + 1 digits, S has at most k + 1 digits, and as long as decimals of k + 1
-// digits are spaced wider than an ulp, M is the only one in the interval:
-// S = M, that is, S ends in a 5 right after the kept digits. Only then is the
-// exact conversion needed. With k <= 13 the spacing condition holds for every
-// normal double (10^-14 of the value against 2^-52); subnormal numbers have
-// wider ulps and always take the exact conversion.
-constexpr int MAX_FAST_DIGITS = 13;
+// Most numbers are rounded in integer arithmetic, exactly: a normal double is
+// m / 2^s with an integer m < 2^53, so value x 10^k = m x 10^k / 2^s. For
+// 0 <= k <= 19 and 0 < s < 128 the product m x 10^k fits in 128 bits; the
+// bits shifted out by s are the exact remainder, which decides the rounding
+// as printf decides it: to nearest, ties to even. Numbers outside that range
+// (very large or very small, or subnormal) take the exact conversion of the
+// standard library, which is slower.
+__extension__ typedef unsigned __int128 uint128;
 
-/// |value| = d[0].d[1]d[2]...d[n-1] x 10^exp10; n = 0 stands for zero.
-struct Digits {
-  char d[24];
-  int n;
-  int exp10;
+constexpr int MAX_POWER = 19;  // 10^19 < 2^64
+
+constexpr std::array<std::uint64_t, MAX_POWER + 1> powers_of_ten() {
+  std::array<std::uint64_t, MAX_POWER + 1> p{};
+  p[0] = 1;
+  for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}
+constexpr std::array<std::uint64_t, MAX_POWER + 1> POW10 = powers_of_ten();
+constexpr std::uint64_t pow10(int k) { return POW10[static_cast<std::size_t>(k)]; }
+
+// Nearest doubles to 10^-20 .. 10^20, for estimating exponents.
+constexpr int MIN_POWER_DOUBLE = -20;
+constexpr int MAX_POWER_DOUBLE = 20;
+constexpr double POWERS_OF_TEN_DOUBLE[] = {
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7,
+    1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,   1e5,   1e6,  1e7,
+    1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20};
+
+/// A positive normal double as m / 2^s, and e2 with 2^(e2-1) <= value < 2^e2.
+struct Dyadic {
+  std::uint64_t m;
+  int s;
+  int e2;
 };
 
-void shortest_digits(double magnitude, Digits& x) {
-  char buf[32];
-  const char* end =
-      std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific).ptr;
-  const char* p = buf;
-  int n = 0;
-  x.d[n++] = *p++;
-  if (*p == '.') {
-    for (++p; *p != 'e'; ++p) x.d[n++] = *p;
-  }
-  ++p;  // 'e'
-  const bool negative = *p++ == '-';
-  int e = 0;
-  for (; p < end; ++p) e = e * 10 + (*p - '0');
-  x.n = n;
-  x.exp10 = negative ? -e : e;
+Dyadic dyadic(double magnitude) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);  // the sign bit is clear
+  const std::uint64_t m = (bits & ((1ULL << 52) - 1)) | (1ULL << 52);
+  return {m, 1075 - biased, biased - 1022};
 }
 
-/// Rounds x to its first `keep` digits (0 or fewer: to zero or to one unit of
-/// the digit before the first). False where only the exact conversion can
-/// decide (see above); x is then unchanged.
-bool round_digits(Digits& x, int keep) {
-  if (keep >= x.n) return true;
-  if (keep < 0) {
-    x.n = 0;
-    return true;
-  }
-  const char first_dropped = x.d[keep];
-  if (first_dropped == '5' && x.n == keep + 1) return false;
-  x.n = keep;
-  if (first_dropped < '5') return true;
-  int i = keep - 1;
-  while (i >= 0 && x.d[i] == '9') --i;
-  if (i < 0) {
-    x.d[0] = '1';
-    x.n = 1;
-    ++x.exp10;
-    return true;
-  }
-  ++x.d[i];
-  x.n = i + 1;
+/// floor(x x 10^k) into `floor`, and the sign of the dropped fraction less
+/// one half into `vs_half`; false where the arithmetic above does not cover
+/// it or the integer part needs more than 64 bits.
+bool scale(const Dyadic& x, int k, std::uint64_t& floor, int& vs_half) {
+  if (k < 0 || k > MAX_POWER || x.s <= 0 || x.s >= 128) return false;
+  const uint128 product = static_cast<uint128>(x.m) * pow10(k);
+  const uint128 integral = product >> x.s;
+  if ((integral >> 64) != 0) return false;
+  const uint128 half = static_cast<uint128>(1) << (x.s - 1);
+  const uint128 dropped = product & ((half << 1) - 1);
+  floor = static_cast<std::uint64_t>(integral);
+  vs_half = dropped > half ? 1 : dropped < half ? -1 : 0;
   return true;
 }
 
-char digit_at(const Digits& x, int i) { return i >= 0 && i < x.n ? x.d[i] : '0'; }
+/// floor(log10(magnitude)), or one off where magnitude is within rounding of
+/// a power of ten; e2 as in Dyadic. From 2^(e2-1) <= magnitude < 2^e2,
+/// floor((e2 - 1) log10(2)) is the exponent or one below it, and a comparison
+/// with the nearest double to the next power of ten settles which.
+int estimated_exp10(double magnitude, int e2) {
+  // floor(x log10(2)) = floor(x 78913 / 2^18) for |x| <= 1650; the division
+  // is done on the non-negative side and log10(2) x is never an integer.
+  const int x = e2 - 1;
+  const int lower = x >= 0 ? (x * 78913) >> 18 : -(((-x) * 78913) >> 18) - 1;
+  if (lower + 1 < MIN_POWER_DOUBLE || lower + 1 > MAX_POWER_DOUBLE) return lower;
+  return magnitude >= POWERS_OF_TEN_DOUBLE[static_cast<std::size_t>(lower + 1 - MIN_POWER_DOUBLE)] ? lower + 1
+                                                                                                : lower;
+}
 
-char* write_zeros(char* p, int count) {
-  if (count > 0) {
-    std::memset(p, '0', static_cast<std::size_t>(count));
-    p += count;
+std::uint64_t round_to_even(std::uint64_t floor, int vs_half) {
+  return floor + ((vs_half > 0 || (vs_half == 0 && (floor & 1) != 0)) ? 1 : 0);
+}
+
+/// "00" to "99".
+constexpr std::array<char, 200> digit_pairs() {
+  std::array<char, 200> t{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    t[2 * i] = static_cast<char>('0' + i / 10);
+    t[2 * i + 1] = static_cast<char>('0' + i % 10);
   }
-  return p;
+  return t;
+}
+constexpr std::array<char, 200> DIGIT_PAIRS = digit_pairs();
+
+/// The `count` decimal digits of n, zero-filled on the left.
+void write_digits(char* p, std::uint64_t n, int count) {
+  int i = count;
+  for (; i >= 2 && n > UINT32_MAX; i -= 2) {
+    std::memcpy(p + i - 2, &DIGIT_PAIRS[2 * (n % 100)], 2);
+    n /= 100;
+  }
+  // The rest in 32 bits, where division by a constant is cheaper.
+  auto n32 = static_cast<std::uint32_t>(n);
+  for (; i >= 2; i -= 2) {
+    std::memcpy(p + i - 2, &DIGIT_PAIRS[2 * (n32 % 100)], 2);
+    n32 /= 100;
+  }
+  if (i == 1) p[0] = static_cast<char>('0' + n32 % 10);
+}
+
+int digit_count(std::uint64_t n) {
+  int count = 1;
+  while (count <= MAX_POWER && n >= pow10(count)) ++count;
+  return count;
 }
 
 char* write_exponent_field(char* p, int exp10) {
   *p++ = 'e';
   *p++ = exp10 < 0 ? '-' : '+';
-  const int e = exp10 < 0 ? -exp10 : exp10;
-  p[0] = static_cast<char>('0' + e / 100);
-  p[1] = static_cast<char>('0' + e / 10 % 10);
-  p[2] = static_cast<char>('0' + e % 10);
+  const auto e = static_cast<std::uint32_t>(exp10 < 0 ? -exp10 : exp10);  // at most 324
+  write_digits(p, e, EXPONENT_DIGITS);
   return p + EXPONENT_DIGITS;
 }
 
@@ -138,24 +170,27 @@ char* write_fixed(char* p, double value, int precision) {
   if (!std::isfinite(value)) return write_non_finite(p, value);
   if (std::signbit(value)) *p++ = '-';
   const double magnitude = std::fabs(value);
-  Digits x;
-  x.n = 0;
-  x.exp10 = 0;
+  std::uint64_t n = 0;
   if (magnitude != 0.0) {
-    if (magnitude < DBL_MIN) return exact_fixed(p, magnitude, precision);
-    shortest_digits(magnitude, x);
-    const int keep = x.exp10 + 1 + precision;
-    if (keep > MAX_FAST_DIGITS || !round_digits(x, keep)) return exact_fixed(p, magnitude, precision);
+    std::uint64_t floor = 0;
+    int vs_half = 0;
+    if (magnitude < DBL_MIN || !scale(dyadic(magnitude), precision, floor, vs_half) ||
+        floor == UINT64_MAX) {
+      return exact_fixed(p, magnitude, precision);
+    }
+    n = round_to_even(floor, vs_half);
   }
-  if (x.n == 0 || x.exp10 < 0) {
-    *p++ = '0';
-  } else {
-    for (int i = 0; i <= x.exp10; ++i) *p++ = digit_at(x, i);
-  }
+  // n is the value in units of 10^-precision.
+  char digits[MAX_INT_CHARS + 48];  // up to 20 integral digits, up to 40 decimals
+  const int count = std::max(digit_count(n), precision + 1);
+  write_digits(digits, n, count);
+  const int integral = count - precision;
+  std::memcpy(p, digits, static_cast<std::size_t>(integral));
+  p += integral;
   if (precision > 0) {
     *p++ = '.';
-    if (x.n == 0) return write_zeros(p, precision);
-    for (int j = 1; j <= precision; ++j) *p++ = digit_at(x, x.exp10 + j);
+    std::memcpy(p, digits + integral, static_cast<std::size_t>(precision));
+    p += precision;
   }
   return p;
 }
@@ -164,43 +199,51 @@ char* write_exponent(char* p, double value, int precision) {
   if (!std::isfinite(value)) return write_non_finite(p, value);
   if (std::signbit(value)) *p++ = '-';
   const double magnitude = std::fabs(value);
-  Digits x;
-  if (magnitude == 0.0) {
-    x.n = 0;
-    x.exp10 = 0;
-  } else {
-    if (magnitude < DBL_MIN || precision + 1 > MAX_FAST_DIGITS) {
-      return exact_exponent(p, magnitude, precision);
+  std::uint64_t n = 0;
+  int exp10 = 0;
+  if (magnitude != 0.0) {
+    if (magnitude < DBL_MIN || precision >= MAX_POWER) return exact_exponent(p, magnitude, precision);
+    const Dyadic x = dyadic(magnitude);
+    exp10 = estimated_exp10(magnitude, x.e2);
+    std::uint64_t floor = 0;
+    int vs_half = 0;
+    if (!scale(x, precision - exp10, floor, vs_half)) return exact_exponent(p, magnitude, precision);
+    // The estimate can be one off next to a power of ten.
+    if (floor < pow10(precision) || floor >= pow10(precision + 1)) {
+      exp10 += floor < pow10(precision) ? -1 : 1;
+      if (!scale(x, precision - exp10, floor, vs_half) || floor < pow10(precision) ||
+          floor >= pow10(precision + 1)) {
+        return exact_exponent(p, magnitude, precision);
+      }
     }
-    shortest_digits(magnitude, x);
-    if (!round_digits(x, precision + 1)) return exact_exponent(p, magnitude, precision);
+    n = round_to_even(floor, vs_half);
+    if (n == pow10(precision + 1)) {  // 9.99...96 rounded up to 10.00...0
+      n = pow10(precision);
+      ++exp10;
+    }
   }
-  *p++ = digit_at(x, 0);
+  // d.ddd: the digits go one place to the right, the first is moved back.
+  write_digits(p + 1, n, precision + 1);
+  p[0] = p[1];
   if (precision > 0) {
-    *p++ = '.';
-    const int listed = x.n - 1 < precision ? x.n - 1 : precision;
-    if (listed > 0) {
-      std::memcpy(p, x.d + 1, static_cast<std::size_t>(listed));
-      p += listed;
-    }
-    p = write_zeros(p, precision - (listed > 0 ? listed : 0));
+    p[1] = '.';
+    p += precision + 2;
+  } else {
+    p += 1;
   }
-  return write_exponent_field(p, x.exp10);
+  return write_exponent_field(p, exp10);
 }
 
-char* write_int(char* p, std::int64_t value) {
-  char digits[MAX_INT_CHARS];
-  char* q = digits + MAX_INT_CHARS;
-  // Work on the negative side, which holds every int64 value.
-  std::int64_t v = value < 0 ? value : -value;
-  do {
-    *--q = static_cast<char>('0' - v % 10);
-    v /= 10;
-  } while (v != 0);
-  if (value < 0) *p++ = '-';
-  const auto n = digits + MAX_INT_CHARS - q;
-  std::memcpy(p, q, static_cast<std::size_t>(n));
-  return p + n;
+char* write_int(char* p, std::int64_t value, int width) {
+  const bool negative = value < 0;
+  // The magnitude of INT64_MIN, too, in unsigned arithmetic.
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  const int digits = digit_count(magnitude);
+  for (int pad = width - digits - (negative ? 1 : 0); pad > 0; --pad) *p++ = ' ';
+  if (negative) *p++ = '-';
+  write_digits(p, magnitude, digits);
+  return p + digits;
 }
 
 void append_fixed(std::string& out, double value, int width, int precision) {
@@ -214,7 +257,7 @@ void append_exponent(std::string& out, double value, int width, int precision) {
 }
 
 void append_int(std::string& out, std::int64_t value, int width) {
-  char buf[MAX_INT_CHARS + 1];
+  char buf[MAX_INT_CHARS];
   append_padded(out, buf, write_int(buf, value), width);
 }
 

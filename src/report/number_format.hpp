@@ -20,21 +20,21 @@ void append_exponent(std::string& out, double value, int width, int precision);
 void append_int(std::string& out, std::int64_t value, int width);
 
 // The same conversions written straight into a caller's buffer, for tables
-// of many numbers. Each returns the end of what it wrote; nothing is padded.
+// of many numbers. Each returns the end of what it wrote; only write_int pads.
 
 /// Room that write_fixed may need: 309 integral digits, sign, point and up
 /// to 40 decimals.
 inline constexpr int MAX_FIXED_CHARS = 360;
 /// Room that write_exponent may need with a precision of at most 40.
 inline constexpr int MAX_EXPONENT_CHARS = 56;
-/// Room that write_int may need.
+/// Room that write_int may need without padding.
 inline constexpr int MAX_INT_CHARS = 20;
 
 /// "%.<precision>lf", 0 <= precision <= 40.
 char* write_fixed(char* p, double value, int precision);
 /// "%.<precision>le" with a three-digit exponent, 0 <= precision <= 40.
 char* write_exponent(char* p, double value, int precision);
-/// "%d"
-char* write_int(char* p, std::int64_t value);
+/// "%<width>d"
+char* write_int(char* p, std::int64_t value, int width = 0);
 
 }  // namespace tbx

@@ -167,7 +167,7 @@ char* write_blanks(char* p, int count) {
 // blank less before a G that is negative (or not a number), whose minus sign
 // takes its place.
 char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span1<const double> row) {
-  p = write_right_aligned(p, write_int(p, k), INDEX_WIDTH);
+  p = write_int(p, k, INDEX_WIDTH);
   p = write_blanks(p, 3);
   p = write_int(p, indicator);
   p = write_blanks(p, row[3] >= 0 ? 12 : 11);

@@ -121,8 +121,8 @@ TEST(NumberFormat, Integers) {
   EXPECT_EQ(s, "      1-421234567890123-9223372036854775808");
 }
 
-// Values where the shortest digits end in a 5 right after the kept ones are
-// settled by the exact conversion, with printf's ties to even.
+// A value exactly halfway between two outputs goes to the even one, as
+// printf takes it.
 TEST(NumberFormat, ExactTiesRoundToEven) {
   std::string s;
   append_fixed(s, 0.5, 0, 0);
@@ -150,6 +150,17 @@ TEST(NumberFormat, EdgeValuesMatchPrintf) {
     const double p = std::pow(10.0, e);
     values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, INFINITY), -p});
   }
+  // Powers of two and their neighbours: where the integer arithmetic of the
+  // fast path reaches its ends (2^53 and beyond, 2^-75 and below).
+  for (int e = -1074; e <= 1023; e += (e > -90 && e < 90) ? 1 : 7) {
+    const double p = std::ldexp(1.0, e);
+    values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, INFINITY)});
+  }
+  // Where value x 10^precision nears 2^64.
+  for (int precision = 0; precision <= 9; ++precision) {
+    const double v = 18446744073709551615.0 / std::pow(10.0, precision);
+    values.insert(values.end(), {v, std::nextafter(v, 0.0), std::nextafter(v, INFINITY)});
+  }
   // Decimals with a 5 in the first dropped place, and their neighbours, for
   // every precision used.
   for (int precision = 0; precision <= 9; ++precision) {
@@ -164,8 +175,8 @@ TEST(NumberFormat, EdgeValuesMatchPrintf) {
 }
 
 // Random bit patterns cover every exponent and every digit string; values
-// of a report's magnitudes and values with few decimals (the shortest digits
-// then end early and often in a 5) cover what reports actually hold. The
+// of a report's magnitudes and values with few decimals (near and exact
+// ties) cover what reports actually hold. The
 // DISABLED_ variants run millions of each (--gtest_also_run_disabled_tests)
 // and are worth running after any change to the formatter.
 std::vector<double> random_bit_patterns(int count, std::uint64_t seed) {
