@@ -71,14 +71,6 @@ class DrawingTest(TempDirTest):
         self.assertFalse(os.path.exists(self.path("elsewhere.svg")))
         self.assertFalse(os.path.exists(self.path("job.png")))
 
-    def test_bad_options_are_refused(self):
-        write(self.path("a_xls.dat"), xls_text(beta_series((10, 2.0))))
-        write(self.path("b_xls.dat"), xls_text(beta_series((10, 2.0))))
-        for args in (["-f", "pdf", "a"], ["-o", "x", "a", "b"], ["-b", "nan", "a"]):
-            result = tool("tbxplot", *args, cwd=self.dir)
-            self.assertEqual(result.returncode, 2, args)
-            self.assertFalse(os.path.exists(self.path("a.png")))
-
 
 if __name__ == "__main__":
     skip_all_unless("gnuplot")

@@ -71,13 +71,6 @@ class ServiceLifeTest(TempDirTest):
         self.assertEqual(self.years(self.life((10, "inf"), (20, 1.0))), 20.0)
         self.assertEqual(self.years(self.life((10, 2.0), (20, "-inf"))), 10.0)
 
-    def test_job_name_or_spreadsheet_file_name(self):
-        write(self.path("a_xls.dat"), xls_text(beta_series((10, 2.0), (20, 1.0))))
-        by_job = tool("tbxplot", "-n", self.path("a"))
-        by_file = tool("tbxplot", "-n", self.path("a_xls.dat"))
-        self.assertEqual(by_job.stdout, by_file.stdout)
-        self.assertTrue(by_job.stdout.startswith("a: service life 17.0 years"))
-
 
 class ReadErrorTest(TempDirTest):
 
