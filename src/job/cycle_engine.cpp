@@ -45,10 +45,11 @@ std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws) {
   return static_cast<std::int32_t>(state) ^ SEED_MASK;
 }
 
-CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads)
+CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads, std::int64_t chunk_size)
     : job_(job),
       out_(out),
       threads_(threads > 0 ? threads : available_cpus()),
+      chunk_(std::max<std::int64_t>(1, chunk_size)),
       nsim_(job.nsim),
       time_random_(is_random(job.dist_type[TIME])),
       n_random_(is_random(job.dist_type[AGE_N])),
@@ -63,8 +64,7 @@ CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads)
   }
 }
 
-void CycleEngine::sample_fixed_part() {
-  alloc_vector(cover_, nsim_);
+void CycleEngine::sample_fixed_part(RealMatrix& sim_results) {
   alloc_vector(depth_, nsim_);
   alloc_vector(prefix_, nsim_);
   alloc_vector(model_factor_, nsim_);
@@ -78,18 +78,18 @@ void CycleEngine::sample_fixed_part() {
   const std::int64_t chunks = chunk_count();
   std::vector<std::int32_t> chunk_seed(static_cast<std::size_t>(chunks));
   for (std::int64_t c = 0; c < chunks; ++c) {
-    chunk_seed[static_cast<std::size_t>(c)] = seed_after_draws(job_.seed, c * CHUNK * N_VARIABLES);
+    chunk_seed[static_cast<std::size_t>(c)] = seed_after_draws(job_.seed, c * chunk_ * N_VARIABLES);
   }
   notes_.assign(static_cast<std::size_t>(chunks), {});
   for_each_chunk(chunks, threads_,
-                 [&](std::int64_t c) { sample_chunk(c, chunk_seed[static_cast<std::size_t>(c)]); });
-  sampled_ = true;
+                 [&](std::int64_t c) { sample_chunk(c, chunk_seed[static_cast<std::size_t>(c)], sim_results); });
+  resistance_in_ = sim_results.rows() > 0 ? &sim_results[1][1] : nullptr;
 }
 
-void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed) {
+void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix& sim_results) {
   auto& notes = notes_[static_cast<std::size_t>(chunk)];
-  const std::int64_t first = chunk * CHUNK + 1;
-  const std::int64_t last = std::min(nsim_, first + CHUNK - 1);
+  const std::int64_t first = chunk * chunk_ + 1;
+  const std::int64_t last = std::min(nsim_, first + chunk_ - 1);
   for (std::int64_t j = first; j <= last; ++j) {
     double u[N_VARIABLES + 1];
     for (int k = 1; k <= N_VARIABLES; ++k) uniform_deviate(seed, u[k]);
@@ -129,7 +129,7 @@ void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed) {
     note.texts_after_time = texts;
 
     const double m = 1 - s[AGE_N];
-    cover_[j] = s[XC];
+    sim_results[j][1] = s[XC];
     depth_[j] = depth_factor(s[CCR], s[CS]);
     prefix_[j] = diffusion_prefix(s[DCOEF], m, temperature_factor(s[TEMP]));
     model_factor_[j] = normal_from_core(core8, MODEL_FACTOR_MEAN, MODEL_FACTOR_STD);
@@ -147,7 +147,9 @@ void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed) {
 }
 
 void CycleEngine::run(double t, IntVector& indicator, RealMatrix& sim_results) {
-  if (!sampled_) sample_fixed_part();
+  // R does not depend on the time: it is written at the first time point
+  // and left in place, unless this is another matrix.
+  if (resistance_in_ == nullptr || resistance_in_ != &sim_results[1][1]) sample_fixed_part(sim_results);
 
   std::optional<VariableSampler> time_sampler;
   if (time_random_) time_sampler.emplace(job_.dist_type[TIME], t, job_.dist_param[2][TIME]);
@@ -173,8 +175,8 @@ void CycleEngine::evaluate_chunk(std::int64_t chunk, double t,
   const double te_fixed = job_.dist_param[1][TE] / 365;
   const double to_fixed = job_.dist_param[1][TO] / 365;
   const bool shared = !time_random_ && !n_random_ && !te_random_ && !to_random_;
-  const std::int64_t first = chunk * CHUNK + 1;
-  const std::int64_t last = std::min(nsim_, first + CHUNK - 1);
+  const std::int64_t first = chunk * chunk_ + 1;
+  const std::int64_t last = std::min(nsim_, first + chunk_ - 1);
   for (std::int64_t j = first; j <= last; ++j) {
     double tj = t;
     if (time_sampler) {
@@ -190,11 +192,10 @@ void CycleEngine::evaluate_chunk(std::int64_t chunk, double t,
       age = age_factor(te_random_ ? te_years_[j] : te_fixed, to_random_ ? to_years_[j] : to_fixed,
                        1 - n, n, tj);
     }
-    const double r = cover_[j];
+    auto row = sim_results[j];
+    const double r = row[1];
     const double s = load(prefix_[j], tj, age, depth_[j], model_factor_[j]);
     const double g = r - s;
-    auto row = sim_results[j];
-    row[1] = r;
     row[2] = s;
     row[3] = g;
     indicator[j] = failure_indicator(g);

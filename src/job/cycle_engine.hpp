@@ -4,8 +4,8 @@
 // Every time point of a job draws the same uniform numbers, so every sampled
 // value except the time itself is the same at every time point. The engine
 // samples them once, at the first time point, keeps per simulation only what
-// the time-dependent part of the model needs, and evaluates that part per
-// time point. The results, and the console text, are exactly those of running
+// the time-dependent part of the model needs (R stays in the results matrix
+// itself), and evaluates that part per time point. The results, and the console text, are exactly those of running
 // the plain cycle at every time point: warnings and continued-fraction texts
 // are recorded and replayed in simulation order at every time point, and a
 // beta inversion that fails ends the run at the same point of the output.
@@ -32,17 +32,23 @@ std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws);
 
 class CycleEngine {
  public:
+  /// Simulations per chunk: enough to make a chunk's bookkeeping negligible,
+  /// few enough that every CPU gets several chunks.
+  static constexpr std::int64_t DEFAULT_CHUNK = 4096;
+
   /// `job` must stay alive and unchanged (but for the current time) while
-  /// the engine is used. `threads` 0 means every available CPU.
-  CycleEngine(const JobData& job, std::FILE* out, int threads = 0);
+  /// the engine is used. `threads` 0 means every available CPU. The chunk
+  /// size changes nothing in the results.
+  CycleEngine(const JobData& job, std::FILE* out, int threads = 0,
+              std::int64_t chunk_size = DEFAULT_CHUNK);
 
   /// One time point at time t (years): fills indicator[1..nsim] and rows
-  /// 1..nsim of sim_results, and writes the cycle's warnings.
+  /// 1..nsim of sim_results, and writes the cycle's warnings. R, which does
+  /// not depend on the time, is written only when a matrix is seen for the
+  /// first time: between calls the caller leaves column 1 as it was.
   void run(double t, IntVector& indicator, RealMatrix& sim_results);
 
  private:
-  static constexpr std::int64_t CHUNK = 4096;
-
   /// Console events of one simulation, in the order they happen.
   struct Note {
     std::int64_t sim = 0;
@@ -59,25 +65,26 @@ class CycleEngine {
     bool fails = false;
   };
 
-  void sample_fixed_part();
-  void sample_chunk(std::int64_t chunk, std::int32_t seed);
+  void sample_fixed_part(RealMatrix& sim_results);
+  void sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix& sim_results);
   void evaluate_chunk(std::int64_t chunk, double t, const std::optional<VariableSampler>& time_sampler,
                       double shared_age, IntVector& indicator, RealMatrix& sim_results,
                       std::vector<TimeNote>& notes) const;
   void replay(const std::vector<std::vector<TimeNote>>& time_notes);
-  std::int64_t chunk_count() const { return (nsim_ + CHUNK - 1) / CHUNK; }
+  std::int64_t chunk_count() const { return (nsim_ + chunk_ - 1) / chunk_; }
 
   const JobData& job_;
   std::FILE* out_;
   int threads_;
+  std::int64_t chunk_;
   std::int64_t nsim_;
   std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9
   bool time_random_, n_random_, te_random_, to_random_;
   bool temp_from_core8_;
-  bool sampled_ = false;
+  const double* resistance_in_ = nullptr;  // where R of simulation 1 was written
 
   // Per simulation, indices 1..nsim.
-  RealVector cover_, depth_, prefix_, model_factor_;
+  RealVector depth_, prefix_, model_factor_;
   RealVector n_, te_years_, to_years_, u_time_;  // only when that variable is random
   std::vector<std::vector<Note>> notes_;          // per chunk, ascending
   std::string console_;
