@@ -41,7 +41,7 @@ OutputFile::OutputFile(std::string path, std::string label)
     temp_path_.clear();
     fail("Unable to open output file - ");
   }
-  text_.reserve(FLUSH_SIZE + FLUSH_SIZE / 4);
+  text_.reserve(FLUSH_SIZE + APPEND_ROOM);
 }
 
 OutputFile::~OutputFile() { discard(); }

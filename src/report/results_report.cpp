@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "job/parallel.hpp"
@@ -141,7 +142,7 @@ void append_profile_prediction(std::string& s, const JobData& job, const RealMat
 // The simulation table is most of a large report. Its rows are formatted in
 // blocks on all CPUs and handed to the sink in order, with a few blocks in
 // flight at a time, so memory stays bounded whatever nsim is.
-constexpr std::int64_t ROWS_PER_BLOCK = 8192;
+constexpr std::int64_t ROWS_PER_BLOCK = 2048;
 // The longest row: a 10-digit index, an 11-character indicator, three
 // 16-character numbers and the blanks between them.
 constexpr std::size_t MAX_ROW_CHARS = 96;
@@ -196,14 +197,14 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
   const int threads = available_cpus();
   const int window = 2 * threads;
   const auto rows_in_block = static_cast<std::size_t>(std::min(nsim, ROWS_PER_BLOCK));
-  std::vector<std::vector<char>> buffers(static_cast<std::size_t>(std::min<std::int64_t>(window, blocks)),
-                                         std::vector<char>(rows_in_block * MAX_ROW_CHARS));
+  std::vector<std::unique_ptr<char[]>> buffers(static_cast<std::size_t>(std::min<std::int64_t>(window, blocks)));
+  for (auto& b : buffers) b.reset(new char[rows_in_block * MAX_ROW_CHARS]);
   std::vector<std::size_t> lengths(buffers.size());
   const auto buffer_of = [&](std::int64_t b) { return static_cast<std::size_t>(b % window); };
   for_each_chunk_in_order(
       blocks, threads, window,
       [&](std::int64_t b) {
-        char* const first = buffers[buffer_of(b)].data();
+        char* const first = buffers[buffer_of(b)].get();
         char* p = first;
         const std::int64_t last = std::min(nsim, (b + 1) * ROWS_PER_BLOCK);
         for (std::int64_t k = b * ROWS_PER_BLOCK + 1; k <= last; ++k) {
@@ -212,7 +213,7 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
         lengths[buffer_of(b)] = static_cast<std::size_t>(p - first);
       },
       [&](std::int64_t b) {
-        out.text().append(buffers[buffer_of(b)].data(), lengths[buffer_of(b)]);
+        out.text().append(buffers[buffer_of(b)].get(), lengths[buffer_of(b)]);
         out.flush_if_full();
       });
 }
