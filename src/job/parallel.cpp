@@ -15,7 +15,8 @@ namespace tbx {
 
 namespace {
 
-thread_local bool on_helper_thread = false;
+// Set on helper threads, and on a calling thread while it takes its share.
+thread_local bool in_job = false;
 
 /// Helper threads that sleep between jobs. One job runs at a time; a job
 /// started from inside a job runs on the calling thread alone.
@@ -62,7 +63,7 @@ HelperPool::~HelperPool() {
 }
 
 void HelperPool::run(int helpers, const std::function<void()>& helper, const std::function<void()>& own) {
-  if (helpers <= 0 || on_helper_thread) {
+  if (helpers <= 0 || in_job) {
     own();
     return;
   }
@@ -83,7 +84,9 @@ void HelperPool::run(int helpers, const std::function<void()>& helper, const std
     ++generation_;
   }
   wake_.notify_all();
+  in_job = true;
   own();
+  in_job = false;
   std::unique_lock<std::mutex> lock(mutex_);
   wanted_ = taken_;  // latecomers would find nothing left to do
   finished_.wait(lock, [&] { return done_ == taken_; });
@@ -91,7 +94,7 @@ void HelperPool::run(int helpers, const std::function<void()>& helper, const std
 }
 
 void HelperPool::serve() {
-  on_helper_thread = true;
+  in_job = true;
   std::unique_lock<std::mutex> lock(mutex_);
   std::uint64_t seen = 0;
   for (;;) {
