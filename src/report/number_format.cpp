@@ -100,20 +100,31 @@ constexpr std::array<char, 200> digit_pairs() {
 }
 constexpr std::array<char, 200> DIGIT_PAIRS = digit_pairs();
 
+void write_pair(char* p, std::uint32_t n) { std::memcpy(p, &DIGIT_PAIRS[2 * n], 2); }
+
+/// The 8 decimal digits of n < 10^8, in two independent halves.
+void write_8_digits(char* p, std::uint32_t n) {
+  const std::uint32_t high = n / 10000;
+  const std::uint32_t low = n % 10000;
+  write_pair(p, high / 100);
+  write_pair(p + 2, high % 100);
+  write_pair(p + 4, low / 100);
+  write_pair(p + 6, low % 100);
+}
+
 /// The `count` decimal digits of n, zero-filled on the left.
 void write_digits(char* p, std::uint64_t n, int count) {
-  int i = count;
-  for (; i >= 2 && n > UINT32_MAX; i -= 2) {
-    std::memcpy(p + i - 2, &DIGIT_PAIRS[2 * (n % 100)], 2);
-    n /= 100;
+  constexpr std::uint64_t EIGHT_DIGITS = 100000000;
+  for (; count > 8; count -= 8) {
+    write_8_digits(p + count - 8, static_cast<std::uint32_t>(n % EIGHT_DIGITS));
+    n /= EIGHT_DIGITS;
   }
-  // The rest in 32 bits, where division by a constant is cheaper.
-  auto n32 = static_cast<std::uint32_t>(n);
-  for (; i >= 2; i -= 2) {
-    std::memcpy(p + i - 2, &DIGIT_PAIRS[2 * (n32 % 100)], 2);
-    n32 /= 100;
+  auto rest = static_cast<std::uint32_t>(n);
+  for (; count >= 2; count -= 2) {
+    write_pair(p + count - 2, rest % 100);
+    rest /= 100;
   }
-  if (i == 1) p[0] = static_cast<char>('0' + n32 % 10);
+  if (count == 1) p[0] = static_cast<char>('0' + rest % 10);
 }
 
 int digit_count(std::uint64_t n) {
@@ -126,7 +137,8 @@ char* write_exponent_field(char* p, int exp10) {
   *p++ = 'e';
   *p++ = exp10 < 0 ? '-' : '+';
   const auto e = static_cast<std::uint32_t>(exp10 < 0 ? -exp10 : exp10);  // at most 324
-  write_digits(p, e, EXPONENT_DIGITS);
+  p[0] = static_cast<char>('0' + e / 100);
+  write_pair(p + 1, e % 100);
   return p + EXPONENT_DIGITS;
 }
 
@@ -223,7 +235,13 @@ char* write_exponent(char* p, double value, int precision) {
     }
   }
   // d.ddd: the digits go one place to the right, the first is moved back.
-  write_digits(p + 1, n, precision + 1);
+  if (precision == 8) {  // the simulation table's, by far the most common
+    constexpr std::uint64_t EIGHT_DIGITS = 100000000;
+    write_8_digits(p + 2, static_cast<std::uint32_t>(n % EIGHT_DIGITS));
+    p[1] = static_cast<char>('0' + n / EIGHT_DIGITS);
+  } else {
+    write_digits(p + 1, n, precision + 1);
+  }
   p[0] = p[1];
   if (precision > 0) {
     p[1] = '.';
