@@ -34,7 +34,7 @@ class CycleEngine {
  public:
   /// Simulations per chunk: enough to make a chunk's bookkeeping negligible,
   /// few enough that every CPU gets several chunks.
-  static constexpr std::int64_t DEFAULT_CHUNK = 4096;
+  static constexpr std::int64_t DEFAULT_CHUNK = 1024;
 
   /// `job` must stay alive and unchanged (but for the current time) while
   /// the engine is used. `threads` 0 means every available CPU. The chunk
