@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 #include "core/fatal.hpp"
 #include "job/chloride_model.hpp"
@@ -23,25 +24,16 @@ constexpr std::size_t CONSOLE_FLUSH_SIZE = 1 << 16;
 bool is_random(std::int32_t type) { return type != D; }
 
 // Touching fresh memory costs a page fault per 4 KiB page, which on some
-// virtual machines costs more than the work done on the page. The per-
-// simulation arrays are filled in one sweep, so ask for huge pages where a
-// whole one fits; the arrays are still untouched when this is called.
+// virtual machines costs more than the work done on the page. Arrays that
+// are filled in one sweep are better served by 2 MiB pages, asked for here
+// for the whole huge pages inside [first, first + bytes), before anything is
+// written there.
+constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{1} << 21;
+
 void advise_huge_pages(const void* first, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{1} << 21;
   const auto begin = (reinterpret_cast<std::uintptr_t>(first) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
   const auto end = (reinterpret_cast<std::uintptr_t>(first) + bytes) & ~(HUGE_PAGE - 1);
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)first;
-  (void)bytes;
-#endif
-}
-
-template <typename T>
-void alloc_per_simulation(Array1<T>& v, std::int64_t nsim) {
-  v = Array1<T>(nsim);
-  advise_huge_pages(v.data(), static_cast<std::size_t>(nsim) * sizeof(T));
 }
 
 void append_texts(std::string& text, std::int32_t count) {
@@ -49,6 +41,28 @@ void append_texts(std::string& text, std::int32_t count) {
 }
 
 }  // namespace
+
+CycleEngine::PerSimulation::~PerSimulation() {
+  if (map_ != nullptr) ::munmap(map_, mapped_);
+}
+
+double* CycleEngine::PerSimulation::allocate(std::int64_t doubles) {
+  if (doubles < 0 || static_cast<std::uint64_t>(doubles) > SIZE_MAX / sizeof(double) - HUGE_PAGE) {
+    fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  }
+  const std::size_t bytes = static_cast<std::size_t>(doubles) * sizeof(double);
+  // Mapped with a huge page's worth to spare, so that the arrays can start
+  // on a huge page boundary. The pages never touched cost nothing.
+  mapped_ = bytes + HUGE_PAGE;
+  map_ = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map_ == MAP_FAILED) {
+    map_ = nullptr;
+    fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  }
+  const auto first = (reinterpret_cast<std::uintptr_t>(map_) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+  advise_huge_pages(reinterpret_cast<void*>(first), bytes);
+  return reinterpret_cast<double*>(first);
+}
 
 // Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
 // mod (2^31 - 1) on its internal state (the seed with SEED_MASK undone), which
@@ -90,13 +104,17 @@ CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads, std::i
 }
 
 void CycleEngine::sample_fixed_part(RealMatrix& sim_results) {
-  alloc_per_simulation(depth_, nsim_);
-  alloc_per_simulation(prefix_, nsim_);
-  alloc_per_simulation(model_factor_, nsim_);
-  if (n_random_) alloc_per_simulation(n_, nsim_);
-  if (te_random_) alloc_per_simulation(te_years_, nsim_);
-  if (to_random_) alloc_per_simulation(to_years_, nsim_);
-  if (time_random_) alloc_per_simulation(u_time_, nsim_);
+  // One block for all per-simulation arrays, zero-filled.
+  Span1<double>* const columns[] = {&depth_, &prefix_, &model_factor_, &n_, &te_years_, &to_years_, &u_time_};
+  const bool needed[] = {true, true, true, n_random_, te_random_, to_random_, time_random_};
+  const auto count = static_cast<std::int64_t>(std::count(std::begin(needed), std::end(needed), true));
+  per_simulation_ = std::make_unique<PerSimulation>();
+  double* next = per_simulation_->allocate(count * nsim_);
+  for (std::size_t i = 0; i < std::size(columns); ++i) {
+    if (!needed[i]) continue;
+    *columns[i] = Span1<double>(next, nsim_);
+    next += nsim_;
+  }
   // The caller's results, filled from here on.
   if (nsim_ > 0) advise_huge_pages(&sim_results[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
 

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,9 +84,26 @@ class CycleEngine {
   bool temp_from_core8_;
   const double* resistance_in_ = nullptr;  // where R of simulation 1 was written
 
-  // Per simulation, indices 1..nsim.
-  RealVector depth_, prefix_, model_factor_;
-  RealVector n_, te_years_, to_years_, u_time_;  // only when that variable is random
+  /// Memory for the per-simulation arrays, in huge pages where possible.
+  class PerSimulation {
+   public:
+    PerSimulation() = default;
+    PerSimulation(const PerSimulation&) = delete;
+    PerSimulation& operator=(const PerSimulation&) = delete;
+    ~PerSimulation();
+    /// Room for `doubles` zeros; ends the run if there is none.
+    double* allocate(std::int64_t doubles);
+
+   private:
+    void* map_ = nullptr;
+    std::size_t mapped_ = 0;
+  };
+
+  // Per simulation, indices 1..nsim, all in one block.
+  std::unique_ptr<PerSimulation> per_simulation_;
+  Span1<double> depth_{nullptr, 0}, prefix_{nullptr, 0}, model_factor_{nullptr, 0};
+  // Only when that variable is random.
+  Span1<double> n_{nullptr, 0}, te_years_{nullptr, 0}, to_years_{nullptr, 0}, u_time_{nullptr, 0};
   std::vector<std::vector<Note>> notes_;          // per chunk, ascending
   std::string console_;
 };
