@@ -52,6 +52,7 @@ inline constexpr int CHILD_CANNOT_DROP_PRIVILEGES = 124;
 inline constexpr int CHILD_EXEC_FAILED = 127;
 
 struct RunOptions {
+  fs::path program = TBX_BINARY;
   std::vector<std::string> args;         ///< after the program name
   fs::path cwd;                          ///< working directory of the run
   std::optional<std::string> stdin_text; ///< nothing: standard input closed
@@ -86,8 +87,6 @@ struct RunResult {
     return s.str();
   }
 };
-
-inline const char* program_path() { return TBX_BINARY; }
 
 /// The layout of every error the program reports on standard error.
 inline std::string error_report(const std::string& message) {
@@ -139,7 +138,7 @@ inline void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) 
 /// Runs the program and waits for it, killing it after the timeout.
 inline RunResult run_program(const RunOptions& o) {
   ::signal(SIGPIPE, SIG_IGN);
-  std::vector<std::string> words{program_path()};
+  std::vector<std::string> words{o.program.string()};
   words.insert(words.end(), o.args.begin(), o.args.end());
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
