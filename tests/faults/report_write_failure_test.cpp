@@ -77,6 +77,27 @@ TEST(ReportWriteFailure, SpreadsheetInTheWayLeavesCompleteResultsReport) {
   EXPECT_TRUE(read_file(dir / "job_rs.dat") == expected.rs) << "results report not complete";
 }
 
+// A name that the file system takes for the results report but not, being
+// one character longer, for the spreadsheet file.
+TEST(ReportWriteFailure, SpreadsheetNameTooLongLeavesCompleteResultsReport) {
+  const std::string job = small_job();
+  const Reports expected = complete_reports(job);
+  TempDir dir;
+  const long name_max = ::pathconf(dir.path().c_str(), _PC_NAME_MAX);
+  if (name_max <= 0 || name_max > 4000) GTEST_SKIP() << "no usable file name limit";
+  const std::string name(static_cast<std::size_t>(name_max) - std::string("_rs.dat").size(), 'j');
+  write_file(dir / (name + ".dat"), job);
+
+  const RunResult r = run_program(run_in(dir.path(), {name}));
+  EXPECT_EQ(r.exit_status, 1) << r.describe();
+  EXPECT_EQ(r.err, XLS_OPEN_FAILED);
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{name + ".dat", name + "_rs.dat"}));
+  std::string rs = expected.rs;
+  const std::string reference_name = "File name: job\n";
+  rs.replace(rs.find(reference_name), reference_name.size(), "File name: " + name + "\n");
+  EXPECT_TRUE(read_file(dir / (name + "_rs.dat")) == rs) << "results report not complete";
+}
+
 // Permissions bind only other users than root; the tests run as root in CI,
 // so the program is then run as nobody, from a copy that nobody can reach
 // wherever the build lies. Where that is impossible the check is skipped
