@@ -157,73 +157,63 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
     }
     return;
   }
+  // Every thread produces the next chunk whose buffer is free, and whoever
+  // finds the oldest chunk ready while nobody is consuming consumes it, so
+  // that consumption (writing a file, say) is not tied to one thread.
   std::mutex mutex;
   std::condition_variable changed;
   std::int64_t next = 0;      // the next chunk to be produced
   std::int64_t consumed = 0;  // chunks below this one are consumed
+  bool consuming = false;
   std::vector<std::int64_t> ready(static_cast<std::size_t>(window), -1);  // per buffer
   bool failed = false;
   std::exception_ptr failure;
 
   auto slot = [&](std::int64_t c) -> std::int64_t& { return ready[static_cast<std::size_t>(c % window)]; };
-  auto fail = [&](std::unique_lock<std::mutex>& lock) {
-    if (!lock.owns_lock()) lock.lock();
-    if (!failure) failure = std::current_exception();
-    failed = true;
-    changed.notify_all();
-  };
-  // With the lock held: claims the next chunk if its buffer is free.
-  auto claim = [&]() -> std::int64_t {
-    if (failed || next >= n_chunks || next >= consumed + window) return -1;
-    return next++;
-  };
-  // Produces chunk c with the lock released; holds it again on return.
-  auto make = [&](std::int64_t c, std::unique_lock<std::mutex>& lock) {
+  // Runs f(c) with the lock released; false if it threw.
+  auto unlocked = [&](std::unique_lock<std::mutex>& lock, const std::function<void(std::int64_t)>& f,
+                      std::int64_t c) {
     lock.unlock();
     try {
-      produce(c);
+      f(c);
       lock.lock();
-      slot(c) = c;
-      changed.notify_all();
+      return true;
     } catch (...) {
-      fail(lock);
+      lock.lock();
+      if (!failure) failure = std::current_exception();
+      failed = true;
+      return false;
     }
   };
-  const std::function<void()> helper = [&] {
+  // One thread's share; the caller's returns only when every chunk is
+  // consumed (or the work failed), a helper's when nothing is left to produce
+  // and nothing can be consumed right now.
+  auto share = [&](bool caller) {
     std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      changed.wait(lock, [&] { return failed || next >= n_chunks || next < consumed + window; });
-      const std::int64_t c = claim();
-      if (c < 0) return;
-      make(c, lock);
-    }
-  };
-  const std::function<void()> own = [&] {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (std::int64_t c = 0; c < n_chunks; ++c) {
-      // Help with production while chunk c is not ready.
-      while (!failed && slot(c) != c) {
-        const std::int64_t mine = claim();
-        if (mine >= 0) {
-          make(mine, lock);
-        } else {
-          changed.wait(lock);
+    while (!failed && consumed < n_chunks) {
+      if (!consuming && slot(consumed) == consumed) {
+        const std::int64_t c = consumed;
+        consuming = true;
+        if (unlocked(lock, consume, c)) {
+          slot(c) = -1;
+          consumed = c + 1;
         }
-      }
-      if (failed) return;
-      lock.unlock();
-      try {
-        consume(c);
-      } catch (...) {
-        fail(lock);
+        consuming = false;
+      } else if (next < n_chunks && next < consumed + window) {
+        const std::int64_t c = next++;
+        if (unlocked(lock, produce, c)) slot(c) = c;
+      } else if (caller || next < n_chunks) {
+        changed.wait(lock);
+        continue;
+      } else {
         return;
       }
-      lock.lock();
-      consumed = c + 1;
       changed.notify_all();
     }
+    changed.notify_all();
   };
-  HelperPool::instance().run(n_threads - 1, helper, own);
+  HelperPool::instance().run(
+      n_threads - 1, [&] { share(false); }, [&] { share(true); });
   if (failure) std::rethrow_exception(failure);
 }
 

@@ -22,11 +22,12 @@ int available_cpus();
 void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& work);
 
 /// Calls produce(c) for every chunk on up to `threads` threads, and
-/// consume(c) on the calling thread for c = 0, 1, 2, ... in that order, each
-/// once produce(c) has returned. No chunk is produced before chunk
-/// c - `window` has been consumed, so a caller can keep `window` buffers and
-/// give chunk c the buffer c % window. An exception from either function
-/// stops the work and is rethrown here once every thread has stopped.
+/// consume(c) for c = 0, 1, 2, ... in that order, one at a time (on whichever
+/// thread is free), each once produce(c) has returned. No chunk is produced
+/// before chunk c - `window` has been consumed, so a caller can keep `window`
+/// buffers and give chunk c the buffer c % window. An exception from either
+/// function stops the work and is rethrown here once every thread has
+/// stopped.
 void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume);
