@@ -115,8 +115,8 @@ void CycleEngine::sample_fixed_part(RealMatrix& sim_results) {
     *columns[i] = Span1<double>(next, nsim_);
     next += nsim_;
   }
-  // The caller's results, filled from here on.
-  if (nsim_ > 0) advise_huge_pages(&sim_results[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
+  // The caller's results are first written here too.
+  advise_huge_pages(&sim_results[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
 
   // The generator runs through the simulations in order, nine numbers each;
   // each chunk starts where the ones before it leave the generator.
@@ -128,7 +128,7 @@ void CycleEngine::sample_fixed_part(RealMatrix& sim_results) {
   notes_.assign(static_cast<std::size_t>(chunks), {});
   for_each_chunk(chunks, threads_,
                  [&](std::int64_t c) { sample_chunk(c, chunk_seed[static_cast<std::size_t>(c)], sim_results); });
-  resistance_in_ = sim_results.rows() > 0 ? &sim_results[1][1] : nullptr;
+  resistance_in_ = &sim_results[1][1];
 }
 
 void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix& sim_results) {
@@ -194,7 +194,7 @@ void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix
 void CycleEngine::run(double t, IntVector& indicator, RealMatrix& sim_results) {
   // R does not depend on the time: it is written at the first time point
   // and left in place, unless this is another matrix.
-  if (resistance_in_ == nullptr || resistance_in_ != &sim_results[1][1]) sample_fixed_part(sim_results);
+  if (resistance_in_ != &sim_results[1][1]) sample_fixed_part(sim_results);
 
   std::optional<VariableSampler> time_sampler;
   if (time_random_) time_sampler.emplace(job_.dist_type[TIME], t, job_.dist_param[2][TIME]);
