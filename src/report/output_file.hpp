@@ -30,7 +30,7 @@ class OutputFile : public TextSink {
  private:
   // Written out in pieces of this size or a little more. Kept small: fresh
   // memory is expensive to touch, and larger writes are no faster.
-  static constexpr std::size_t FLUSH_SIZE = 256 << 10;
+  static constexpr std::size_t FLUSH_SIZE = 64 << 10;
   /// What callers may append at once past FLUSH_SIZE without the text's
   /// buffer growing.
   static constexpr std::size_t APPEND_ROOM = 256 << 10;
