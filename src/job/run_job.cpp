@@ -1,5 +1,6 @@
 #include "job/run_job.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -76,6 +77,10 @@ int main_entry(int argc, char** argv) {
   // Progress lines are many; let them go out in large pieces.
   static char stdout_buffer[1 << 16];
   std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+  // Past a file-size limit a write then fails with an error that is reported
+  // and cleaned up, instead of the signal killing the process and leaving a
+  // temporary report file behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     std::fputs(BANNER, stdout);
     std::string job_name;
