@@ -38,13 +38,20 @@ RunOptions limited(const TempDir& dir) {
   return o;
 }
 
+// Whether or not the signal of the limit is ignored where the program is
+// started: the program ignores it itself.
 TEST(ReportWriteFailure, FileSizeLimitLeavesNoResultsReport) {
-  TempDir dir;
-  write_file(dir / "job.dat", small_job(LARGE_NSIM));
-  const RunResult r = run_program(limited(dir));
-  EXPECT_EQ(r.exit_status, 1) << r.describe();
-  EXPECT_EQ(r.err, RS_WRITE_FAILED);
-  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
+  for (const bool ignored : {true, false}) {
+    SCOPED_TRACE(ignored ? "SIGXFSZ ignored" : "SIGXFSZ as a shell leaves it");
+    TempDir dir;
+    write_file(dir / "job.dat", small_job(LARGE_NSIM));
+    RunOptions o = limited(dir);
+    o.ignore_file_size_signal = ignored;
+    const RunResult r = run_program(o);
+    EXPECT_EQ(r.exit_status, 1) << r.describe();
+    EXPECT_EQ(r.err, RS_WRITE_FAILED);
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
+  }
 }
 
 TEST(ReportWriteFailure, FileSizeLimitKeepsEarlierReports) {

@@ -56,7 +56,8 @@ struct RunOptions {
   std::vector<std::string> args;         ///< after the program name
   fs::path cwd;                          ///< working directory of the run
   std::optional<std::string> stdin_text; ///< nothing: standard input closed
-  std::optional<rlim_t> file_size_limit; ///< bytes; SIGXFSZ is then ignored
+  std::optional<rlim_t> file_size_limit; ///< bytes
+  bool ignore_file_size_signal = true;   ///< SIGXFSZ ignored, or as a shell leaves it
   std::optional<rlim_t> address_space_limit;  ///< bytes
   std::optional<fs::path> stdout_file;   ///< standard output goes there
   bool as_nobody = false;                ///< run as uid/gid 65534
@@ -113,8 +114,8 @@ namespace detail {
   if (::dup2(out_fd, 1) < 0 || ::dup2(err_fd, 2) < 0) ::_exit(CHILD_SETUP_FAILED);
   // The test process ignores SIGPIPE; the program gets the default back.
   ::signal(SIGPIPE, SIG_DFL);
+  ::signal(SIGXFSZ, o.ignore_file_size_signal ? SIG_IGN : SIG_DFL);
   if (o.file_size_limit) {
-    ::signal(SIGXFSZ, SIG_IGN);
     const rlimit r{*o.file_size_limit, *o.file_size_limit};
     if (::setrlimit(RLIMIT_FSIZE, &r) != 0) ::_exit(CHILD_SETUP_FAILED);
   }
