@@ -1,5 +1,7 @@
 #include "job/run_job.hpp"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -73,10 +75,21 @@ void run_job(const std::string& job_name) {
   free_ivector(job.dist_type);
 }
 
+namespace {
+
+int fail(const std::string& report) {
+  std::fflush(stdout);
+  std::fwrite(report.data(), 1, report.size(), stderr);
+  return 1;
+}
+
+}  // namespace
+
 int main_entry(int argc, char** argv) {
-  // Progress lines are many; let them go out in large pieces.
+  // Progress lines and warnings can be many; into a file or a pipe they go
+  // out in large pieces, while a terminal still shows each line at once.
   static char stdout_buffer[1 << 16];
-  std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, stdout_buffer, _IOFBF, sizeof stdout_buffer);
   // Past a file-size limit a write then fails with an error that is reported
   // and cleaned up, instead of the signal killing the process and leaving a
   // temporary report file behind.
@@ -93,16 +106,17 @@ int main_entry(int argc, char** argv) {
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
     run_job(job_name);
-    if (std::fflush(stdout) != 0) return 1;
+    // A run whose progress could not be written is not reported as complete.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;
   } catch (const FatalError& error) {
-    std::fflush(stdout);
-    std::fwrite(error.report().data(), 1, error.report().size(), stderr);
-    return 1;
+    return fail(error.report());
   } catch (const std::bad_alloc&) {
-    std::fflush(stdout);
-    std::fputs(fatal_report(MEMORY_ALLOCATION_FAILED, 0).c_str(), stderr);
-    return 1;
+    return fail(fatal_report(MEMORY_ALLOCATION_FAILED, 0));
+  } catch (const std::exception& error) {
+    // Nothing else is expected to be thrown; should it happen, it still
+    // ends the run with a report and status 1 rather than an abort.
+    return fail(fatal_report(error.what(), 0));
   }
 }
 

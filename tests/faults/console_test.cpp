@@ -88,6 +88,7 @@ TEST(Console, StandardOutputOnFullDevice) {
   o.stdout_file = "/dev/full";
   const RunResult r = run_program(o);
   EXPECT_EQ(r.exit_status, 1) << r.describe();
+  EXPECT_EQ(r.err, "\nERROR:\nUnable to write standard output\n\n");
 }
 
 }  // namespace
