@@ -23,18 +23,7 @@ constexpr std::size_t CONSOLE_FLUSH_SIZE = 1 << 16;
 
 bool is_random(std::int32_t type) { return type != D; }
 
-// Touching fresh memory costs a page fault per 4 KiB page, which on some
-// virtual machines costs more than the work done on the page. Arrays that
-// are filled in one sweep are better served by 2 MiB pages, asked for here
-// for the whole huge pages inside [first, first + bytes), before anything is
-// written there.
 constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{1} << 21;
-
-void advise_huge_pages(const void* first, std::size_t bytes) {
-  const auto begin = (reinterpret_cast<std::uintptr_t>(first) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(first) + bytes) & ~(HUGE_PAGE - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 void append_texts(std::string& text, std::int32_t count) {
   for (std::int32_t i = 0; i < count; ++i) text += CONTINUED_FRACTION_TEXT;
@@ -59,9 +48,10 @@ double* CycleEngine::PerSimulation::allocate(std::int64_t doubles) {
     map_ = nullptr;
     fatal_error(MEMORY_ALLOCATION_FAILED, 0);
   }
-  const auto first = (reinterpret_cast<std::uintptr_t>(map_) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-  advise_huge_pages(reinterpret_cast<void*>(first), bytes);
-  return reinterpret_cast<double*>(first);
+  auto* const first = reinterpret_cast<double*>((reinterpret_cast<std::uintptr_t>(map_) + HUGE_PAGE - 1) &
+                                                 ~(HUGE_PAGE - 1));
+  prepare_pages(first, bytes);
+  return first;
 }
 
 // Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
@@ -116,7 +106,7 @@ void CycleEngine::sample_fixed_part(RealMatrix& sim_results) {
     next += nsim_;
   }
   // The caller's results are first written here too.
-  advise_huge_pages(&sim_results[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
+  prepare_pages(&sim_results[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
 
   // The generator runs through the simulations in order, nine numbers each;
   // each chunk starts where the ones before it leave the generator.
@@ -194,7 +184,10 @@ void CycleEngine::sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix
 void CycleEngine::run(double t, IntVector& indicator, RealMatrix& sim_results) {
   // R does not depend on the time: it is written at the first time point
   // and left in place, unless this is another matrix.
-  if (resistance_in_ != &sim_results[1][1]) sample_fixed_part(sim_results);
+  if (resistance_in_ != &sim_results[1][1]) {
+    sample_fixed_part(sim_results);
+    prepare_pages(indicator.data(), static_cast<std::size_t>(nsim_) * sizeof(indicator[1]));
+  }
 
   std::optional<VariableSampler> time_sampler;
   if (time_random_) time_sampler.emplace(job_.dist_type[TIME], t, job_.dist_param[2][TIME]);
