@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/fatal.hpp"
+#include "job/parallel.hpp"
 
 namespace tbx {
 
@@ -42,6 +43,7 @@ OutputFile::OutputFile(std::string path, std::string label)
     fail("Unable to open output file - ");
   }
   text_.reserve(FLUSH_SIZE + APPEND_ROOM);
+  prepare_pages(text_.data(), text_.capacity());
 }
 
 OutputFile::~OutputFile() { discard(); }

@@ -198,7 +198,10 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
   const int window = 2 * threads;
   const auto rows_in_block = static_cast<std::size_t>(std::min(nsim, ROWS_PER_BLOCK));
   std::vector<std::unique_ptr<char[]>> buffers(static_cast<std::size_t>(std::min<std::int64_t>(window, blocks)));
-  for (auto& b : buffers) b.reset(new char[rows_in_block * MAX_ROW_CHARS]);
+  for (auto& b : buffers) {
+    b.reset(new char[rows_in_block * MAX_ROW_CHARS]);
+    prepare_pages(b.get(), rows_in_block * MAX_ROW_CHARS);
+  }
   std::vector<std::size_t> lengths(buffers.size());
   const auto buffer_of = [&](std::int64_t b) { return static_cast<std::size_t>(b % window); };
   for_each_chunk_in_order(
