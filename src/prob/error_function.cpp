@@ -30,9 +30,23 @@ double cody_denominator(double s, const std::array<double, N>& d) {
 /// magnified by the exponential (Cody 1969, section 4). The two exponentials
 /// are taken separately on purpose.
 double exp_minus_square(double y) {
-  const double w = std::trunc(16.0 * y) / 16.0;
+  const double sixteenths = std::trunc(16.0 * y);
+  const double w = sixteenths / 16.0;
   const double delta = (y - w) * (y + w);
-  return std::exp(-w * w) * std::exp(-delta);
+  // Up to y = 4 (all of range 2) w takes only 65 values: exp(-w^2) comes
+  // from a table filled by the same exp, so the bits are those of the call.
+  constexpr int TABLED = 64;
+  static const std::array<double, TABLED + 1> exp_minus_w_squared = [] {
+    std::array<double, TABLED + 1> t{};
+    for (int k = 0; k <= TABLED; ++k) {
+      const double wk = k / 16.0;
+      t[static_cast<std::size_t>(k)] = std::exp(-wk * wk);
+    }
+    return t;
+  }();
+  const double first = sixteenths <= TABLED ? exp_minus_w_squared[static_cast<std::size_t>(sixteenths)]
+                                            : std::exp(-w * w);
+  return first * std::exp(-delta);
 }
 
 }  // namespace
