@@ -10,7 +10,7 @@
 #include "core/fatal.hpp"
 #include "job/chloride_model.hpp"
 #include "job/cycle.hpp"
-#include "job/parallel.hpp"
+#include "core/parallel.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
 
@@ -52,26 +52,6 @@ double* CycleEngine::PerSimulation::allocate(std::int64_t doubles) {
                                                  ~(HUGE_PAGE - 1));
   prepare_pages(first, bytes);
   return first;
-}
-
-// Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
-// mod (2^31 - 1) on its internal state (the seed with SEED_MASK undone), which
-// Schrage's method evaluates exactly; n draws multiply the state by 16807^n.
-// The first draw is taken as uniform_deviate takes it, since the state it
-// starts from may lie outside 0 .. 2^31 - 2.
-std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws) {
-  constexpr std::uint64_t MULTIPLIER = 16807;
-  constexpr std::uint64_t MODULUS = 2147483647;
-  if (draws <= 0) return seed;
-  double u = 0.0;
-  uniform_deviate(seed, u);
-  std::uint64_t state = static_cast<std::uint32_t>(seed ^ SEED_MASK);
-  std::uint64_t factor = MULTIPLIER;
-  for (std::int64_t n = draws - 1; n > 0; n >>= 1) {
-    if (n & 1) state = state * factor % MODULUS;
-    factor = factor * factor % MODULUS;
-  }
-  return static_cast<std::int32_t>(state) ^ SEED_MASK;
 }
 
 CycleEngine::CycleEngine(const JobData& job, std::FILE* out, int threads, std::int64_t chunk_size)

@@ -27,10 +27,6 @@
 
 namespace tbx {
 
-/// The seed that uniform_deviate leaves after `draws` calls from `seed`,
-/// found in a number of steps that grows with log(draws).
-std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws);
-
 class CycleEngine {
  public:
   /// Simulations per chunk: enough to make a chunk's bookkeeping negligible,

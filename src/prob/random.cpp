@@ -2,28 +2,29 @@
 
 namespace tbx {
 
-namespace {
-constexpr std::int32_t MULTIPLIER = 16807;
-constexpr std::int32_t MODULUS = 2147483647;  // 2^31 - 1
-constexpr std::int32_t SCHRAGE_Q = 127773;    // MODULUS / MULTIPLIER
-constexpr std::int32_t SCHRAGE_R = 2836;      // MODULUS % MULTIPLIER
-constexpr double SCALE = 4.656612875245797e-10;  // 1 / MODULUS
-}  // namespace
-
-// Park and Miller, "Random number generators: good ones are hard to find",
-// CACM 31 (1988); Schrage's decomposition keeps every product within 32 bits.
-void uniform_deviate(std::int32_t& seed, double& u) {
-  std::int32_t k = seed ^ SEED_MASK;
-  const std::int32_t q = k / SCHRAGE_Q;
-  k = MULTIPLIER * (k - q * SCHRAGE_Q) - SCHRAGE_R * q;
-  if (k < 0) k += MODULUS;
-  u = static_cast<double>(k) * SCALE;
-  seed = k ^ SEED_MASK;
-}
-
 bool seed_is_stuck(std::int32_t seed) {
   const std::int32_t k = seed ^ SEED_MASK;
-  return k == 0 || k == MODULUS || k == -MODULUS;
+  return k == 0 || k == PM_MODULUS || k == -PM_MODULUS;
+}
+
+// Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
+// mod (2^31 - 1) on its internal state (the seed with SEED_MASK undone), which
+// Schrage's method evaluates exactly; n draws multiply the state by 16807^n.
+// The first draw is taken as uniform_deviate takes it, since the state it
+// starts from may lie outside 0 .. 2^31 - 2.
+std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws) {
+  constexpr std::uint64_t MULTIPLIER = PM_MULTIPLIER;
+  constexpr std::uint64_t MODULUS = PM_MODULUS;
+  if (draws <= 0) return seed;
+  double u = 0.0;
+  uniform_deviate(seed, u);
+  std::uint64_t state = static_cast<std::uint32_t>(seed ^ SEED_MASK);
+  std::uint64_t factor = MULTIPLIER;
+  for (std::int64_t n = draws - 1; n > 0; n >>= 1) {
+    if (n & 1) state = state * factor % MODULUS;
+    factor = factor * factor % MODULUS;
+  }
+  return static_cast<std::int32_t>(state) ^ SEED_MASK;
 }
 
 }  // namespace tbx

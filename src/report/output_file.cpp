@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "core/fatal.hpp"
-#include "job/parallel.hpp"
+#include "core/parallel.hpp"
 
 namespace tbx {
 

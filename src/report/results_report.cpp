@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "job/parallel.hpp"
+#include "core/parallel.hpp"
 #include "report/number_format.hpp"
 #include "report/write_reports.hpp"
 

@@ -1,4 +1,4 @@
-#include "job/parallel.hpp"
+#include "core/parallel.hpp"
 
 #include <gtest/gtest.h>
 
