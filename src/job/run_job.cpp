@@ -40,7 +40,7 @@ struct FileCloser {
 
 }  // namespace
 
-void run_job(const std::string& job_name) {
+void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
   const std::string input_name = job_name + ".dat";
   const std::unique_ptr<std::FILE, FileCloser> input(std::fopen(input_name.c_str(), "r"));
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
@@ -58,7 +58,7 @@ void run_job(const std::string& job_name) {
   if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);
 
   SeriesResults results;
-  run_time_series(job, results);
+  run_time_series(job, results, stdout, make_cycle);
   write_reports(job_name, job, results, predicted_profile);
 
   free_vector(results.times);
@@ -85,7 +85,7 @@ int fail(const std::string& report) {
 
 }  // namespace
 
-int main_entry(int argc, char** argv) {
+int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   // Progress lines and warnings can be many; into a file or a pipe they go
   // out in large pieces, while a terminal still shows each line at once.
   static char stdout_buffer[1 << 16];
@@ -105,7 +105,7 @@ int main_entry(int argc, char** argv) {
       fatal_error("Usage:  tbxrun  jobname", 0);
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
-    run_job(job_name);
+    run_job(job_name, make_cycle);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;

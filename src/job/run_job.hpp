@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "job/time_series.hpp"
+
 namespace tbx {
 
 /// The program's banner, as printed at start.
@@ -12,10 +14,10 @@ inline constexpr std::size_t MAX_JOB_NAME = 991;
 
 /// Runs the job named `job_name`: reads and checks "<job>.dat", simulates
 /// and writes both reports. Errors end the run through the fatal path.
-void run_job(const std::string& job_name);
+void run_job(const std::string& job_name, const CycleFactory& make_cycle = engine_cycles());
 
 /// The whole program: banner, job name from the one argument or the console,
 /// the run. Returns the exit status; prints any fatal report.
-int main_entry(int argc, char** argv);
+int main_entry(int argc, char** argv, const CycleFactory& make_cycle = engine_cycles());
 
 }  // namespace tbx

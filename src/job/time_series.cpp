@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <ctime>
+#include <memory>
 #include <string>
 
+#include "job/cycle.hpp"
 #include "job/cycle_engine.hpp"
 #include "prob/error_function.hpp"
 #include "report/number_format.hpp"
@@ -58,7 +60,25 @@ double probability_from_beta(double beta) {
   return -0.5 * y * 100;
 }
 
-void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, int threads) {
+CycleFactory engine_cycles(int threads) {
+  return [threads](const JobData& job, std::FILE* out) -> Cycle {
+    auto engine = std::make_shared<CycleEngine>(job, out, threads);
+    return [engine](double t, IntVector& indicator, RealMatrix& sim_results) {
+      engine->run(t, indicator, sim_results);
+    };
+  };
+}
+
+CycleFactory plain_cycles() {
+  return [](const JobData& job, std::FILE* out) -> Cycle {
+    return [&job, out](double, IntVector& indicator, RealMatrix& sim_results) {
+      simulate_cycle(job.nsim, job.analysis_mode, job.seed, job.dist_type, indicator, job.dist_param,
+                     sim_results, out);
+    };
+  };
+}
+
+void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const CycleFactory& make_cycle) {
   const double tmin = job.dist_param[1][TIME];
   const double tmax = job.dist_param[2][TIME];
   const double step = time_step(tmin, tmax, job.n_intervals);
@@ -76,7 +96,7 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, int threads
   if (job.seed_mode == 1) job.seed = clock_seed();
   if (tmax == 0) job.n_intervals = 0;
 
-  CycleEngine engine(job, out, threads);
+  const Cycle cycle = make_cycle(job, out);
   double failures = 0.0;
   std::string line;
   for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
@@ -88,7 +108,7 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, int threads
     line += " \n";
     std::fputs(line.c_str(), out);
 
-    engine.run(t, r.indicator, r.sim_results);
+    cycle(t, r.indicator, r.sim_results);
 
     // Counted in integers: every partial sum is a whole number below 2^53,
     // which a sum of reals would hold exactly too.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "input/job_data.hpp"
 #include "job/series_results.hpp"
@@ -20,11 +21,29 @@ double time_point(std::int64_t i, std::int32_t n_intervals, double tmin, double 
 /// The calendar time in whole seconds, reduced to its low 32 bits.
 std::int32_t clock_seed();
 
+/// One time point at time t: fills indicator[1..nsim] and rows 1..nsim of
+/// sim_results.
+using Cycle = std::function<void(double t, IntVector& indicator, RealMatrix& sim_results)>;
+/// Makes a job's cycle once its seed is final; warnings go to `out`.
+using CycleFactory = std::function<Cycle(const JobData& job, std::FILE* out)>;
+
+/// The cycle engine on `threads` CPUs (0: every available CPU).
+CycleFactory engine_cycles(int threads = 0);
+/// The plain cycle, every time point drawn and sampled afresh on one thread:
+/// the yardstick the engine is measured and checked against.
+CycleFactory plain_cycles();
+
 /// Runs every time point: allocates the results, replaces the seed by the
 /// clock for seed_mode 1, sets n_intervals to 0 for a single time point, and
 /// leaves the first parameter of t as it found it. Progress and warnings go
-/// to `out`. `threads` 0 means every available CPU.
-void run_time_series(JobData& job, SeriesResults& results, std::FILE* out = stdout, int threads = 0);
+/// to `out`.
+void run_time_series(JobData& job, SeriesResults& results, std::FILE* out,
+                     const CycleFactory& make_cycle);
+/// The same with the cycle engine on `threads` CPUs (0: all available).
+inline void run_time_series(JobData& job, SeriesResults& results, std::FILE* out = stdout,
+                            int threads = 0) {
+  run_time_series(job, results, out, engine_cycles(threads));
+}
 
 /// Means and standard deviations of R, S and G into rows nsim+1 and nsim+2.
 void column_statistics(RealMatrix& sim_results, std::int64_t nsim);
