@@ -70,11 +70,16 @@ void append_distribution(std::string& s, std::int32_t type, double a, double b, 
   s += ')';
 }
 
-void append_input_data(std::string& s, const JobData& job) {
-  s += " \n \n";
-  s += " ##### Input Data ##### \n";
+// A section's title line, the rule under it and a blank line.
+void append_heading(std::string& s, const char* title) {
+  s += title;
   s += RULE;
   s += " \n";
+}
+
+void append_input_data(std::string& s, const JobData& job) {
+  s += " \n \n";
+  append_heading(s, " ##### Input Data ##### \n");
   s += "  Number of simulations: n = ";
   append_int(s, job.nsim, 0);
   s += " \n";
@@ -90,9 +95,7 @@ void append_input_data(std::string& s, const JobData& job) {
 
 void append_output_data(std::string& s, const JobData& job, SeriesResults& r) {
   s += " \n";
-  s += " ##### Output Data ##### \n";
-  s += RULE;
-  s += " \n";
+  append_heading(s, " ##### Output Data ##### \n");
   s += "  Time     Prob.       Std.            Beta            Prob. Failure\n";
   s += "  (years)  Failure     Error           Index           (Beta Index) \n";
   s += " \n";
@@ -119,9 +122,7 @@ void append_output_data(std::string& s, const JobData& job, SeriesResults& r) {
 
 void append_profile_prediction(std::string& s, const JobData& job, const RealMatrix& predicted) {
   s += " \n \n";
-  s += " ##### Profile prediction Data #####\n";
-  s += RULE;
-  s += " \n";
+  append_heading(s, " ##### Profile prediction Data #####\n");
   s += "  Prediction age [days]: tp = ";
   append_fixed(s, job.tp, 5, 1);
   s += " \n";
@@ -185,9 +186,7 @@ char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span
 void append_simulations(TextSink& out, const JobData& job, const SeriesResults& r) {
   std::string& s = out.text();
   s += " \n \n";
-  s += " ##### I, G, R & S #####\n";
-  s += RULE;
-  s += " \n";
+  append_heading(s, " ##### I, G, R & S #####\n");
   s += "  Index   Indicator    Failure            Resistance         Load         \n";
   s += "          Function (I) Function (G)       Variable (R)       Variable (S) \n";
   s += "\n";
