@@ -136,6 +136,12 @@ class ReadOnlyDirectory : public testing::Test {
     GTEST_SKIP() << "cannot run the program as an unprivileged user"; \
   }
 
+// Everyone may read and enter the folder; nobody may create files in it.
+void make_read_only(const fs::path& dir) {
+  fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+}
+
 TEST_F(ReadOnlyDirectory, RefusesTheResultsReportAndKeepsEarlierReports) {
   const std::string job = small_job();
   const Reports earlier = complete_reports(job);
@@ -143,9 +149,7 @@ TEST_F(ReadOnlyDirectory, RefusesTheResultsReportAndKeepsEarlierReports) {
   write_file(dir / "job.dat", job);
   write_file(dir / "job_rs.dat", earlier.rs);
   write_file(dir / "job_xls.dat", earlier.xls);
-  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+  make_read_only(dir.path());
   const RunResult r = run_unprivileged(dir);
   SKIP_IF_NOT_UNPRIVILEGED();
   EXPECT_EQ(r.exit_status, 1) << r.describe();
@@ -158,9 +162,7 @@ TEST_F(ReadOnlyDirectory, RefusesTheResultsReportAndKeepsEarlierReports) {
 TEST_F(ReadOnlyDirectory, RefusesAReportWithoutAnEarlierOne) {
   TempDir dir;
   write_file(dir / "job.dat", small_job());
-  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+  make_read_only(dir.path());
   const RunResult r = run_unprivileged(dir);
   SKIP_IF_NOT_UNPRIVILEGED();
   EXPECT_EQ(r.exit_status, 1) << r.describe();

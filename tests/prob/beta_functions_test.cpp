@@ -14,18 +14,9 @@ namespace {
 
 using tbx_test::ulp_distance;
 
-double log_gamma_of(double x) {
-  tbx::log_gamma(x);
-  return x;
-}
-double ibeta(double x, double a, double b) {
-  tbx::incomplete_beta(x, a, b);
-  return x;
-}
-double density(double x, double a, double b) {
-  tbx::beta_density(x, a, b);
-  return x;
-}
+double log_gamma_of(double x) { return tbx_test::in_place(tbx::log_gamma, x); }
+double ibeta(double x, double a, double b) { return tbx_test::in_place(tbx::incomplete_beta, x, a, b); }
+double density(double x, double a, double b) { return tbx_test::in_place(tbx::beta_density, x, a, b); }
 
 constexpr double UNIT_ROUNDOFF = 0x1p-53;
 

@@ -15,12 +15,10 @@
 namespace {
 
 double normal(double u, double mean, double std_dev) {
-  tbx::normal_deviate(u, mean, std_dev);
-  return u;
+  return tbx_test::in_place(tbx::normal_deviate, u, mean, std_dev);
 }
 double lognormal(double u, double lambda, double zeta) {
-  tbx::lognormal_deviate(u, lambda, zeta);
-  return u;
+  return tbx_test::in_place(tbx::lognormal_deviate, u, lambda, zeta);
 }
 
 TEST(Sampling, MedianGivesTheLocation) {

@@ -34,4 +34,11 @@ inline bool matches_digits(double value, double quoted, int digits) {
          0.5 * unit + std::fabs(std::nextafter(value, 2.0 * value) - value);
 }
 
+/// The value an in-place routine leaves in its first argument x.
+template <typename Routine, typename... Args>
+double in_place(Routine routine, double x, const Args&... args) {
+  routine(x, args...);
+  return x;
+}
+
 }  // namespace tbx_test
