@@ -172,7 +172,7 @@ void CycleEngine::run(double t, IntVector& indicator, RealMatrix& sim_results) {
   std::optional<VariableSampler> time_sampler;
   if (time_random_) time_sampler.emplace(job_.dist_type[TIME], t, job_.dist_param[2][TIME]);
   double shared_age = 0.0;
-  if (!time_random_ && !n_random_ && !te_random_ && !to_random_) {
+  if (age_is_shared()) {
     const double n = job_.dist_param[1][AGE_N];
     shared_age = age_factor(job_.dist_param[1][TE] / 365, job_.dist_param[1][TO] / 365, 1 - n, n, t);
   }
@@ -192,7 +192,6 @@ void CycleEngine::evaluate_chunk(std::int64_t chunk, double t,
   const double n_fixed = job_.dist_param[1][AGE_N];
   const double te_fixed = job_.dist_param[1][TE] / 365;
   const double to_fixed = job_.dist_param[1][TO] / 365;
-  const bool shared = !time_random_ && !n_random_ && !te_random_ && !to_random_;
   const std::int64_t first = chunk * chunk_ + 1;
   const std::int64_t last = std::min(nsim_, first + chunk_ - 1);
   for (std::int64_t j = first; j <= last; ++j) {
@@ -205,7 +204,7 @@ void CycleEngine::evaluate_chunk(std::int64_t chunk, double t,
       if (note.fails) return;
     }
     double age = shared_age;
-    if (!shared) {
+    if (!age_is_shared()) {
       const double n = n_random_ ? n_[j] : n_fixed;
       age = age_factor(te_random_ ? te_years_[j] : te_fixed, to_random_ ? to_years_[j] : to_fixed,
                        1 - n, n, tj);

@@ -77,6 +77,8 @@ class CycleEngine {
   std::int64_t nsim_;
   std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9
   bool time_random_, n_random_, te_random_, to_random_;
+  /// The age factor is the same for every simulation of a time point.
+  bool age_is_shared() const { return !time_random_ && !n_random_ && !te_random_ && !to_random_; }
   bool temp_from_core8_;
   const double* resistance_in_ = nullptr;  // where R of simulation 1 was written
 
