@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "cli/command_line.hpp"
 #include "core/fatal.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
@@ -86,6 +87,20 @@ int fail(const std::string& report) {
 }  // namespace
 
 int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
+  CommandLine command;
+  try {
+    command = parse_command_line(argc, argv);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "tbxrun: %s\n%s\nTry 'tbxrun --help' for more information.\n", error.what(),
+                 USAGE_SYNOPSIS);
+    return USAGE_EXIT_STATUS;
+  }
+  if (command.action == CommandLine::Action::help || command.action == CommandLine::Action::version) {
+    const std::string text = command.action == CommandLine::Action::help ? help_text() : version_text();
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+
   // Progress lines and warnings can be many; into a file or a pipe they go
   // out in large pieces, while a terminal still shows each line at once.
   static char stdout_buffer[1 << 16];
@@ -97,15 +112,14 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   try {
     std::fputs(BANNER, stdout);
     std::string job_name;
-    if (argc == 1) {
-      prompt_job_name(job_name);
-    } else if (argc == 2) {
-      job_name = argv[1];
+    if (command.extra_job_name) fatal_error("Usage:  tbxrun  jobname", 0);
+    if (command.job_name) {
+      job_name = *command.job_name;
     } else {
-      fatal_error("Usage:  tbxrun  jobname", 0);
+      prompt_job_name(job_name);
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
-    run_job(job_name, make_cycle);
+    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads));
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;

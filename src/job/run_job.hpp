@@ -16,8 +16,10 @@ inline constexpr std::size_t MAX_JOB_NAME = 991;
 /// and writes both reports. Errors end the run through the fatal path.
 void run_job(const std::string& job_name, const CycleFactory& make_cycle = engine_cycles());
 
-/// The whole program: banner, job name from the one argument or the console,
-/// the run. Returns the exit status; prints any fatal report.
-int main_entry(int argc, char** argv, const CycleFactory& make_cycle = engine_cycles());
+/// The whole program: the command line, the banner, the job name from the
+/// command line or the console, the run. Returns the exit status; prints any
+/// fatal report. Without `make_cycle` the cycle engine runs on the threads
+/// the command line asks for.
+int main_entry(int argc, char** argv, const CycleFactory& make_cycle = {});
 
 }  // namespace tbx

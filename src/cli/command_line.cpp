@@ -1,0 +1,153 @@
+#include "cli/command_line.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string_view>
+
+#include "cli/version.hpp"
+
+namespace tbx {
+
+const char* const USAGE_SYNOPSIS = "Usage: tbxrun [options] [--] [jobname]";
+
+namespace {
+
+double parse_real(std::string_view option, const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value)) {
+    throw UsageError(std::string(option) + ": expected a number, got '" + text + "'");
+  }
+  return value;
+}
+
+int parse_count(std::string_view option, const std::string& text) {
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || value < 1 || value > 4096) {
+    throw UsageError(std::string(option) + ": expected a whole number from 1 to 4096, got '" + text + "'");
+  }
+  return static_cast<int>(value);
+}
+
+struct OptionSpec {
+  std::string_view name;
+  std::string_view alias;  ///< a short form, or empty
+  bool takes_value;
+  std::function<void(CommandLine&, const std::string& value)> apply;
+};
+
+const std::vector<OptionSpec>& option_table() {
+  static const std::vector<OptionSpec> table = {
+      {"--help", "-h", false, [](CommandLine& c, const std::string&) { c.action = CommandLine::Action::help; }},
+      {"--version", "", false,
+       [](CommandLine& c, const std::string&) {
+         if (c.action != CommandLine::Action::help) c.action = CommandLine::Action::version;
+       }},
+      {"--check", "", false,
+       [](CommandLine& c, const std::string&) {
+         if (c.action == CommandLine::Action::run) c.action = CommandLine::Action::check;
+       }},
+      {"--summary", "", false, [](CommandLine& c, const std::string&) { c.summary = true; }},
+      {"--target-beta", "", true,
+       [](CommandLine& c, const std::string& v) {
+         const double beta = parse_real("--target-beta", v);
+         if (!(beta > -8 && beta < 8)) {
+           throw UsageError("--target-beta: expected a value above -8 and below 8, got '" + v + "'");
+         }
+         c.target_beta = beta;
+       }},
+      {"--design-life", "", true,
+       [](CommandLine& c, const std::string& v) {
+         const double years = parse_real("--design-life", v);
+         if (years < 0) throw UsageError("--design-life: expected a number of years, not negative, got '" + v + "'");
+         c.design_life = years;
+       }},
+      {"--threads", "", true, [](CommandLine& c, const std::string& v) { c.threads = parse_count("--threads", v); }},
+  };
+  return table;
+}
+
+const OptionSpec* find_option(std::string_view name) {
+  for (const OptionSpec& spec : option_table()) {
+    if (name == spec.name || (!spec.alias.empty() && name == spec.alias)) return &spec;
+  }
+  return nullptr;
+}
+
+bool looks_like_option(std::string_view arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+}  // namespace
+
+CommandLine parse_command_line(int argc, const char* const* argv) {
+  CommandLine line;
+  std::set<std::string_view> seen;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_ended || !looks_like_option(arg)) {
+      if (line.job_name) {
+        line.extra_job_name = true;
+      } else {
+        line.job_name = arg;
+      }
+      continue;
+    }
+    if (line.job_name) throw UsageError("option '" + arg + "' given after the job name; options come first");
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    // --name=value is the same as --name value.
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* spec = find_option(name);
+    if (spec == nullptr) throw UsageError("unknown option '" + name + "'");
+    if (!seen.insert(spec->name).second) throw UsageError("option '" + std::string(spec->name) + "' given twice");
+    std::string value;
+    if (spec->takes_value) {
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        throw UsageError("option '" + name + "' needs a value");
+      }
+    } else if (equals != std::string::npos) {
+      throw UsageError("option '" + name + "' takes no value");
+    }
+    spec->apply(line, value);
+  }
+  return line;
+}
+
+std::string version_text() { return std::string("tbxrun ") + TBX_VERSION + "\n"; }
+
+std::string help_text() {
+  return std::string(USAGE_SYNOPSIS) +
+         "\n"
+         "\n"
+         "Runs the job in jobname.dat and writes jobname_rs.dat (results report)\n"
+         "and jobname_xls.dat (spreadsheet columns). Without a job name the\n"
+         "program asks for one.\n"
+         "\n"
+         "Options:\n"
+         "  -h, --help            print this help and exit\n"
+         "      --version         print the version and exit\n"
+         "      --check           read and check the job file only; run nothing\n"
+         "      --summary         also write jobname_summary.json and jobname_summary.csv\n"
+         "      --target-beta B   target reliability index for the summary (default 1.3)\n"
+         "      --design-life Y   design life in years for the summary (default: last time)\n"
+         "      --threads N       use N threads (default: every available CPU)\n"
+         "      --                end of options (for a job name that starts with '-')\n"
+         "\n"
+         "Exit status: 0 success, 1 run error, 2 command-line error.\n"
+         "See the manual page tbxrun(1) for the job file and the reports.\n";
+}
+
+}  // namespace tbx

@@ -1,0 +1,57 @@
+#pragma once
+// The program's command line: options first, then at most one job name.
+//
+//   tbxrun [options] [--] [jobname]
+//
+// Without options the program behaves as it always has: no argument asks
+// for the job name on the console, one argument is the job name, and two
+// job names are the classic usage error (reported by the run, after the
+// banner, with exit status 1). Every mistake in the options themselves is
+// a UsageError: the entry prints it with a pointer to --help and exits
+// with status 2 before anything is run or written.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace tbx {
+
+/// Exit status of a command-line mistake.
+inline constexpr int USAGE_EXIT_STATUS = 2;
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct CommandLine {
+  enum class Action { run, help, version, check };
+  Action action = Action::run;
+  /// Absent: the job name is asked for on the console.
+  std::optional<std::string> job_name;
+  /// More than one job name was given (the classic usage error).
+  bool extra_job_name = false;
+
+  bool summary = false;
+  double target_beta = 1.3;
+  /// Absent: the last time point of the series.
+  std::optional<double> design_life;
+  /// 0: every CPU the process may run on.
+  int threads = 0;
+};
+
+/// Reads argv[1..argc-1]; throws UsageError on an unknown, repeated or
+/// malformed option, a missing or invalid value, or an option after the
+/// job name.
+CommandLine parse_command_line(int argc, const char* const* argv);
+
+/// The one-line synopsis, as printed with every usage error.
+extern const char* const USAGE_SYNOPSIS;
+
+/// The text of --help.
+std::string help_text();
+
+/// The text of --version.
+std::string version_text();
+
+}  // namespace tbx
