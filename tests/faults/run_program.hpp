@@ -61,6 +61,8 @@ struct RunOptions {
   std::optional<rlim_t> address_space_limit;  ///< bytes
   std::optional<fs::path> stdout_file;   ///< standard output goes there
   bool as_nobody = false;                ///< run as uid/gid 65534
+  std::vector<std::string> env;          ///< "NAME=value" added to the environment
+  bool stdout_reader_gone = false;       ///< standard output a pipe nobody reads
   int timeout_seconds = 120;
 };
 
@@ -103,8 +105,8 @@ inline testing::AssertionResult begins_with(const std::string& text, const std::
 namespace detail {
 
 // Between fork and exec only async-signal-safe calls are made.
-[[noreturn]] inline void exec_child(const RunOptions& o, char* const* argv, int in_fd, int out_fd,
-                                    int err_fd) {
+[[noreturn]] inline void exec_child(const RunOptions& o, char* const* argv, char* const* envp, int in_fd,
+                                    int out_fd, int err_fd) {
   if (::chdir(o.cwd.c_str()) != 0) ::_exit(CHILD_SETUP_FAILED);
   if (in_fd >= 0) {
     if (::dup2(in_fd, 0) < 0) ::_exit(CHILD_SETUP_FAILED);
@@ -128,7 +130,7 @@ namespace detail {
       ::_exit(CHILD_CANNOT_DROP_PRIVILEGES);
     }
   }
-  ::execv(argv[0], argv);
+  ::execve(argv[0], argv, envp);
   ::_exit(CHILD_EXEC_FAILED);
 }
 
@@ -136,91 +138,170 @@ inline void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) 
 
 }  // namespace detail
 
+/// A started run of the program; finish() waits for it and collects it.
+class Child {
+ public:
+  explicit Child(const RunOptions& o) : stdin_text_(o.stdin_text.value_or("")) {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::vector<std::string> words{o.program.string()};
+    words.insert(words.end(), o.args.begin(), o.args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_words;
+    for (char** e = environ; *e != nullptr; ++e) env_words.emplace_back(*e);
+    env_words.insert(env_words.end(), o.env.begin(), o.env.end());
+    std::vector<char*> envp;
+    for (auto& w : env_words) envp.push_back(w.data());
+    envp.push_back(nullptr);
+
+    int in_pipe[2] = {-1, -1};
+    int out_pipe[2];
+    int err_pipe[2];
+    if ((o.stdin_text && ::pipe2(in_pipe, O_CLOEXEC) != 0) || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
+        ::pipe2(err_pipe, O_CLOEXEC) != 0) {
+      throw std::runtime_error("pipe failed");
+    }
+    int out_target = out_pipe[1];
+    if (o.stdout_file) {
+      out_target = ::open(o.stdout_file->c_str(), O_WRONLY | O_CLOEXEC);
+      if (out_target < 0) throw std::runtime_error("cannot open " + o.stdout_file->string());
+    }
+
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) detail::exec_child(o, argv.data(), envp.data(), in_pipe[0], out_target, err_pipe[1]);
+
+    if (o.stdin_text) ::close(in_pipe[0]);
+    ::close(out_pipe[1]);
+    if (o.stdout_reader_gone) {
+      ::close(out_pipe[0]);
+      out_pipe[0] = -1;
+    }
+    ::close(err_pipe[1]);
+    if (o.stdout_file) ::close(out_target);
+    in_fd_ = o.stdin_text ? in_pipe[1] : -1;
+    if (in_fd_ >= 0) {
+      detail::set_nonblocking(in_fd_);
+      if (stdin_text_.empty()) {
+        ::close(in_fd_);
+        in_fd_ = -1;
+      }
+    }
+    out_fd_ = out_pipe[0];
+    err_fd_ = err_pipe[0];
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeout_seconds);
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      finish();
+    }
+  }
+
+  pid_t pid() const { return pid_; }
+
+  /// Whether the program has ended, without collecting it.
+  bool has_ended() const {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid_;
+  }
+
+  /// Feeds standard input, gathers the output until the program closes it,
+  /// kills it after the timeout, and collects its end.
+  RunResult finish() {
+    RunResult result;
+    char buf[1 << 16];
+    while (out_fd_ >= 0 || err_fd_ >= 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline_ - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        result.timed_out = true;
+        ::kill(pid_, SIGKILL);
+        break;
+      }
+      pollfd fds[3] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}, {in_fd_, POLLOUT, 0}};
+      if (::poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+      for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+        const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+        if (n > 0) {
+          (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EAGAIN) {
+          ::close(fds[i].fd);
+          (i == 0 ? out_fd_ : err_fd_) = -1;
+        }
+      }
+      if (in_fd_ >= 0 && fds[2].revents != 0) {
+        const ssize_t n = ::write(in_fd_, stdin_text_.data() + written_, stdin_text_.size() - written_);
+        if (n > 0) written_ += static_cast<std::size_t>(n);
+        // A program that stops reading ends our writing too (EPIPE).
+        if ((n < 0 && errno != EAGAIN) || written_ == stdin_text_.size()) {
+          ::close(in_fd_);
+          in_fd_ = -1;
+        }
+      }
+    }
+    for (int* fd : {&in_fd_, &out_fd_, &err_fd_}) {
+      if (*fd >= 0) ::close(*fd);
+      *fd = -1;
+    }
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (result.timed_out) result.exit_status = -1;
+    return result;
+  }
+
+ private:
+  std::string stdin_text_;
+  std::size_t written_ = 0;
+  pid_t pid_ = -1;
+  int in_fd_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
 /// Runs the program and waits for it, killing it after the timeout.
-inline RunResult run_program(const RunOptions& o) {
-  ::signal(SIGPIPE, SIG_IGN);
-  std::vector<std::string> words{o.program.string()};
-  words.insert(words.end(), o.args.begin(), o.args.end());
-  std::vector<char*> argv;
-  for (auto& w : words) argv.push_back(w.data());
-  argv.push_back(nullptr);
+inline RunResult run_program(const RunOptions& o) { return Child(o).finish(); }
 
-  int in_pipe[2] = {-1, -1};
-  int out_pipe[2];
-  int err_pipe[2];
-  if ((o.stdin_text && ::pipe2(in_pipe, O_CLOEXEC) != 0) || ::pipe2(out_pipe, O_CLOEXEC) != 0 ||
-      ::pipe2(err_pipe, O_CLOEXEC) != 0) {
-    throw std::runtime_error("pipe failed");
+/// Waits up to `seconds` for `condition` to hold.
+template <typename Condition>
+bool wait_for(Condition condition, double seconds = 60) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    ::usleep(1000);
   }
-  int out_target = out_pipe[1];
-  if (o.stdout_file) {
-    out_target = ::open(o.stdout_file->c_str(), O_WRONLY | O_CLOEXEC);
-    if (out_target < 0) throw std::runtime_error("cannot open " + o.stdout_file->string());
-  }
+  return true;
+}
 
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) detail::exec_child(o, argv.data(), in_pipe[0], out_target, err_pipe[1]);
+/// Names of the files in `dir` that process `pid` has open; a file without
+/// a name (or removed) shows as "#inode (deleted)" or "name (deleted)".
+inline std::set<std::string> open_files_in(pid_t pid, const fs::path& dir) {
+  std::set<std::string> names;
+  std::error_code ec;
+  const std::string prefix = dir.string() + "/";
+  for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    const std::string target = fs::read_symlink(e.path(), ec).string();
+    if (!ec && target.compare(0, prefix.size(), prefix) == 0) names.insert(target.substr(prefix.size()));
+  }
+  return names;
+}
 
-  if (o.stdin_text) ::close(in_pipe[0]);
-  ::close(out_pipe[1]);
-  ::close(err_pipe[1]);
-  if (o.stdout_file) ::close(out_target);
-
-  RunResult result;
-  std::size_t written = 0;
-  int in_fd = o.stdin_text ? in_pipe[1] : -1;
-  if (in_fd >= 0) {
-    detail::set_nonblocking(in_fd);
-    if (o.stdin_text->empty()) {
-      ::close(in_fd);
-      in_fd = -1;
-    }
+/// Whether process `pid` is writing a file in `dir` other than those named.
+inline bool writes_other_file_in(pid_t pid, const fs::path& dir, const std::set<std::string>& known) {
+  for (const auto& name : open_files_in(pid, dir)) {
+    if (known.count(name) == 0) return true;
   }
-  int out_fd = out_pipe[0];
-  int err_fd = err_pipe[0];
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeout_seconds);
-  char buf[1 << 16];
-  while (out_fd >= 0 || err_fd >= 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timed_out = true;
-      ::kill(pid, SIGKILL);
-      break;
-    }
-    pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
-    if (::poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR) break;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-      if (n > 0) {
-        (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EAGAIN) {
-        ::close(fds[i].fd);
-        (i == 0 ? out_fd : err_fd) = -1;
-      }
-    }
-    if (in_fd >= 0 && fds[2].revents != 0) {
-      const ssize_t n = ::write(in_fd, o.stdin_text->data() + written, o.stdin_text->size() - written);
-      if (n > 0) written += static_cast<std::size_t>(n);
-      // A program that stops reading ends our writing too (EPIPE).
-      if ((n < 0 && errno != EAGAIN) || written == o.stdin_text->size()) {
-        ::close(in_fd);
-        in_fd = -1;
-      }
-    }
-  }
-  for (int fd : {in_fd, out_fd, err_fd}) {
-    if (fd >= 0) ::close(fd);
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  if (result.timed_out) result.exit_status = -1;
-  return result;
+  return false;
 }
 
 /// A fresh directory, removed with everything in it at the end of the test.
