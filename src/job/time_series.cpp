@@ -8,6 +8,7 @@
 #include "job/cycle.hpp"
 #include "job/cycle_engine.hpp"
 #include "prob/error_function.hpp"
+#include "prob/random.hpp"
 #include "report/number_format.hpp"
 
 namespace tbx {
@@ -93,7 +94,9 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   alloc_vector(r.pf_beta, points);
   alloc_vector(r.times, points);
 
-  if (job.seed_mode == 1) job.seed = clock_seed();
+  // A clock that happens to show one of the few seeds on which the generator
+  // stands still moves on to the next usable second; the report shows it.
+  if (job.seed_mode == 1) job.seed = first_working_seed(clock_seed());
   if (tmax == 0) job.n_intervals = 0;
 
   const Cycle cycle = make_cycle(job, out);

@@ -7,6 +7,13 @@ bool seed_is_stuck(std::int32_t seed) {
   return k == 0 || k == PM_MODULUS || k == -PM_MODULUS;
 }
 
+std::int32_t first_working_seed(std::int32_t seed) {
+  while (seed_is_stuck(seed)) {
+    seed = static_cast<std::int32_t>(static_cast<std::uint32_t>(seed) + 1u);
+  }
+  return seed;
+}
+
 // Past the first draw the generator is the plain Lehmer sequence k -> 16807 k
 // mod (2^31 - 1) on its internal state (the seed with SEED_MASK undone), which
 // Schrage's method evaluates exactly; n draws multiply the state by 16807^n.

@@ -33,4 +33,8 @@ std::int32_t seed_after_draws(std::int32_t seed, std::int64_t draws);
 /// Whether the generator started from `seed` only ever returns 0.
 bool seed_is_stuck(std::int32_t seed);
 
+/// `seed`, or, if it is stuck, the next value after it (wrapping past the
+/// largest) that is not.
+std::int32_t first_working_seed(std::int32_t seed);
+
 }  // namespace tbx
