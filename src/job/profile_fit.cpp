@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/fatal.hpp"
 #include "prob/error_function.hpp"
 
 namespace tbx {
@@ -46,6 +47,9 @@ double distribution_mean(std::int32_t type, double a, double b) {
 void fit_profile(const std::int32_t& n_points, const double&, double& Cs, double& Dcoef,
                  const double&, const double& to, const RealVector& profile_depth,
                  const RealVector& profile_cl) {
+  // Neither case has a meaningful fit; reporting the input values as fitted
+  // would silently give a wrong analysis.
+  if (!(to > 0)) fatal_error("Profile fit failed - age at testing must be positive", 0);
   const double t = to;
   const std::size_t points = n_points > 0 ? static_cast<std::size_t>(n_points) : 0;
   std::vector<double> trial_d;
@@ -86,10 +90,9 @@ void fit_profile(const std::int32_t& n_points, const double&, double& Cs, double
     cs_trial = cs_trial + CS_STEP;
     if (cs_trial > CS_LIMIT) break;
   }
-  if (found) {
-    Cs = best_cs;
-    Dcoef = best_d / 1e-12;
-  }
+  if (!found) fatal_error("Profile fit failed - no trial fits the measured profile", 0);
+  Cs = best_cs;
+  Dcoef = best_d / 1e-12;
 }
 
 void apply_profile_fit(JobData& job, RealMatrix& predicted_profile) {

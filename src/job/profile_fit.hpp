@@ -10,8 +10,9 @@ namespace tbx {
 
 /// Least-squares grid search for the pair (Cs, D) whose error-function
 /// profile after `to` days best fits the first n_points measurements
-/// (depths in cm). Writes Cs and Dcoef (in 1e-12 m2/s); leaves them as they
-/// were if no trial pair fits at all. `n` and `tp` are not used.
+/// (depths in cm). Writes Cs and Dcoef (in 1e-12 m2/s). Ends the run through
+/// the fatal path if `to` is not positive or no trial pair fits at all
+/// (every sum of squares 1e10 or more). `n` and `tp` are not used.
 void fit_profile(const std::int32_t& n_points, const double& n, double& Cs, double& Dcoef,
                  const double& tp, const double& to, const RealVector& profile_depth,
                  const RealVector& profile_cl);

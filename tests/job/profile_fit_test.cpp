@@ -85,13 +85,28 @@ TEST(ProfileFit, HighFirstContentTriesOnlyOneSurfaceContent) {
   EXPECT_EQ(cs, 2.3 - 0.05);
 }
 
-TEST(ProfileFit, NoFittingPairKeepsTheIncomingValues) {
-  Profile p = make_profile(1.0, 1e-12, 365, 5);
-  p.cl[2] = 1e6;  // no trial pair comes within a sum of squares of 1e10
-  double cs = 7, dcoef = 8;
-  fit_profile(5, 0.5, cs, dcoef, 0, 365.0, p.depth, p.cl);
-  EXPECT_EQ(cs, 7.0);
-  EXPECT_EQ(dcoef, 8.0);
+// A fit that cannot be made ends the run instead of reporting the input
+// values as fitted.
+TEST(ProfileFit, ImpossibleFitEndsTheRun) {
+  const std::string no_trial = "\nERROR:\nProfile fit failed - no trial fits the measured profile\n\n";
+  const std::string bad_age = "\nERROR:\nProfile fit failed - age at testing must be positive\n\n";
+  const struct {
+    double content2;  // the second measured content
+    double to;
+    const std::string& report;
+  } cases[] = {
+      {1e6, 365.0, no_trial},  // no trial pair comes within a sum of squares of 1e10
+      {0.5, 0.0, bad_age},
+      {0.5, -28.0, bad_age},
+      {0.5, std::nan(""), bad_age},
+  };
+  for (const auto& c : cases) {
+    Profile p = make_profile(1.0, 1e-12, 365, 5);
+    p.cl[2] = c.content2;
+    double cs = 7, dcoef = 8;
+    EXPECT_EQ(test::report_of([&] { fit_profile(5, 0.5, cs, dcoef, 0, c.to, p.depth, p.cl); }), c.report)
+        << "to " << c.to;
+  }
 }
 
 TEST(ProfileFit, MeansOfTheDistributions) {
