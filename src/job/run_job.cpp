@@ -1,5 +1,6 @@
 #include "job/run_job.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -9,11 +10,14 @@
 
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
+#include "files/folder.hpp"
+#include "files/remove_on_signal.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
 #include "job/profile_fit.hpp"
 #include "job/time_series.hpp"
+#include "report/output_file.hpp"
 #include "report/write_reports.hpp"
 
 namespace tbx {
@@ -39,11 +43,27 @@ struct FileCloser {
   void operator()(std::FILE* f) const noexcept { std::fclose(f); }
 };
 
+// The job's folder, held open: the job file, the lock and both reports are
+// found there even if the folder is renamed during the run.
+Folder open_job_folder(const std::string& job_name) {
+  std::optional<Folder> folder = open_folder_of(job_name);
+  if (!folder) fatal_error("File not found - jobname_me.dat", 0);
+  return std::move(*folder);
+}
+
+std::FILE* open_job_file(const Folder& folder, const std::string& base) {
+  const int fd = ::openat(folder.fd(), (base + ".dat").c_str(), O_RDONLY | O_CLOEXEC);
+  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "r");
+  if (file == nullptr && fd >= 0) ::close(fd);
+  return file;
+}
+
 }  // namespace
 
 void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
-  const std::string input_name = job_name + ".dat";
-  const std::unique_ptr<std::FILE, FileCloser> input(std::fopen(input_name.c_str(), "r"));
+  const Folder folder = open_job_folder(job_name);
+  const std::string base = last_part(job_name);
+  const std::unique_ptr<std::FILE, FileCloser> input(open_job_file(folder, base));
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
 
   JobData job;
@@ -54,13 +74,15 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
   int line_no = 1;
   read_job(input.get(), line_no, job);
   validate_job(job);
+  // What cannot succeed fails now rather than after the simulation.
+  OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
   std::fputs("\nPerforming simulation ... \n", stdout);
 
   if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);
 
   SeriesResults results;
   run_time_series(job, results, stdout, make_cycle);
-  write_reports(job_name, job, results, predicted_profile);
+  write_reports(job_name, job, results, predicted_profile, folder.fd());
 
   free_vector(results.times);
   free_vector(results.pf_beta);
@@ -109,6 +131,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   // and cleaned up, instead of the signal killing the process and leaving a
   // temporary report file behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  remove_registered_files_on_signal();
   try {
     std::fputs(BANNER, stdout);
     std::string job_name;

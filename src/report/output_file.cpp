@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 #include "core/fatal.hpp"
@@ -14,39 +15,135 @@ namespace tbx {
 
 namespace {
 
-std::string directory_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+constexpr const char* UNABLE_TO_OPEN = "Unable to open output file - ";
+constexpr const char* UNABLE_TO_WRITE = "Unable to write output file - ";
+// As many links in a row as the kernel follows in a path.
+constexpr int MAX_LINKS = 40;
+constexpr int MAX_TEMPORARY_NAMES = 100;
+
+std::string temporary_name(int attempt) {
+  return ".tbxrun-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
-bool exists_unwritable(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return false;
-  return S_ISDIR(st.st_mode) || ::access(path.c_str(), W_OK) != 0;
+std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Follows `name` in the folder `dir` through symbolic links, as opening it
+// would, to the file or missing name at the end. A link's target in another
+// folder opens that folder into `target_folder`. False if the chain cannot
+// be followed; `exists` and `st` then describe where it ends.
+bool follow_links(int& dir, std::string& name, std::optional<Folder>& target_folder, bool& exists,
+                  struct stat& st) {
+  for (int level = 0; level <= MAX_LINKS; ++level) {
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      exists = false;
+      return errno == ENOENT;
+    }
+    exists = true;
+    if (!S_ISLNK(st.st_mode)) return true;
+    char target[PATH_MAX + 1];
+    const ssize_t n = ::readlinkat(dir, name.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
+    const std::string path(target, static_cast<std::size_t>(n));
+    const std::string folder = folder_part(path);
+    if (!folder.empty()) {
+      auto next = Folder::open(folder, dir);
+      if (!next) return false;
+      target_folder = std::move(next);
+      dir = target_folder->fd();
+    }
+    name = last_part(path);
+    if (name.empty()) return false;
+  }
+  return false;
+}
+
+// Whether a file without a name can be given one: through /proc, or by a
+// process that may link any open file (root).
+bool can_link(int fd) {
+  struct stat by_proc {};
+  struct stat by_fd {};
+  if (::stat(proc_path(fd).c_str(), &by_proc) == 0 && ::fstat(fd, &by_fd) == 0 &&
+      by_proc.st_ino == by_fd.st_ino && by_proc.st_dev == by_fd.st_dev) {
+    return true;
+  }
+  return ::geteuid() == 0;
 }
 
 }  // namespace
 
-OutputFile::OutputFile(std::string path, std::string label)
-    : path_(std::move(path)), label_(std::move(label)) {
-  // A report in the way that could not be overwritten is refused before any
+OutputFile::OutputFile(int folder_fd, const std::string& name, std::string label, Temporary temporary)
+    : label_(std::move(label)) {
+  open(folder_fd, name, temporary);
+}
+
+OutputFile::OutputFile(const std::string& path, std::string label) : label_(std::move(label)) {
+  path_folder_ = open_folder_of(path);
+  if (!path_folder_) fail(UNABLE_TO_OPEN);
+  open(path_folder_->fd(), last_part(path), Temporary::unnamed_where_possible);
+}
+
+void OutputFile::check_writable(int folder_fd, const std::string& name, const std::string& label) {
+  OutputFile probe(folder_fd, name, label);
+}
+
+void OutputFile::open(int folder_fd, const std::string& name, Temporary temporary) {
+  dir_fd_ = folder_fd;
+  name_ = name;
+  bool exists = false;
+  struct stat st {};
+  if (name_.empty() || !follow_links(dir_fd_, name_, target_folder_, exists, st)) fail(UNABLE_TO_OPEN);
+  // A file in the way that could not be overwritten is refused before any
   // work is done, as opening it for writing would be.
-  if (exists_unwritable(path_)) fail("Unable to open output file - ");
-  const std::string dir = directory_of(path_);
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_path_ = dir + ".tbxrun-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-    fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && errno != EEXIST) break;
+  if (exists && (S_ISDIR(st.st_mode) || ::faccessat(dir_fd_, name_.c_str(), W_OK, 0) != 0)) {
+    fail(UNABLE_TO_OPEN);
   }
-  if (fd_ < 0) {
-    temp_path_.clear();
-    fail("Unable to open output file - ");
+  if (exists && S_ISREG(st.st_mode)) {
+    replaces_ = true;
+    mode_ = st.st_mode & 07777;
+    uid_ = st.st_uid;
+    gid_ = st.st_gid;
   }
+
+  if (temporary == Temporary::unnamed_where_possible) {
+    fd_ = ::openat(dir_fd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ >= 0 && !can_link(fd_)) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+  for (int attempt = 0; attempt < MAX_TEMPORARY_NAMES && fd_ < 0; ++attempt) {
+    temp_name_ = temporary_name(attempt);
+    // Registered first: a signal right after the file is made removes it.
+    remove_on_signal_.emplace(dir_fd_, temp_name_);
+    fd_ = ::openat(dir_fd_, temp_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      const int error = errno;
+      remove_on_signal_.reset();
+      temp_name_.clear();
+      if (error != EEXIST) break;
+    }
+  }
+  if (fd_ < 0) fail(UNABLE_TO_OPEN);
+  keep_mode_and_owner();
   text_.reserve(FLUSH_SIZE + APPEND_ROOM);
   prepare_pages(text_.data(), text_.capacity());
 }
 
 OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::keep_mode_and_owner() const {
+  if (!replaces_) return;
+  // Owner and group where this user may give them, else the group alone;
+  // the mode last, as a change of owner may clear some of its bits.
+  if (::fchown(fd_, uid_, gid_) != 0) {
+    if (::fchown(fd_, static_cast<uid_t>(-1), gid_) != 0) {
+      // The new file keeps the running user's owner and group.
+    }
+  }
+  if (::fchmod(fd_, mode_) != 0) {
+    // Only a file system without modes refuses this; its mode is its own.
+  }
+}
 
 void OutputFile::flush() {
   const char* p = text_.data();
@@ -54,20 +151,45 @@ void OutputFile::flush() {
   while (left > 0) {
     const ssize_t n = ::write(fd_, p, left);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail("Unable to write output file - ");
+    if (n <= 0) fail(UNABLE_TO_WRITE);
     p += n;
     left -= static_cast<std::size_t>(n);
   }
   text_.clear();
 }
 
+void OutputFile::link_into_place() {
+  // An unnamed file cannot be linked over an existing name: it gets a
+  // hidden name first, which is then renamed onto the final one.
+  for (int attempt = 0; attempt < MAX_TEMPORARY_NAMES; ++attempt) {
+    const std::string name = temporary_name(attempt);
+    remove_on_signal_.emplace(dir_fd_, name);
+    int linked = ::linkat(AT_FDCWD, proc_path(fd_).c_str(), dir_fd_, name.c_str(), AT_SYMLINK_FOLLOW);
+    if (linked != 0 && errno != EEXIST) linked = ::linkat(fd_, "", dir_fd_, name.c_str(), AT_EMPTY_PATH);
+    if (linked == 0) {
+      temp_name_ = name;
+      return;
+    }
+    const int error = errno;
+    remove_on_signal_.reset();
+    if (error != EEXIST) break;
+  }
+  fail(UNABLE_TO_OPEN);
+}
+
 void OutputFile::commit() {
   flush();
+  // On disk before it takes the name: after a power loss the name holds
+  // either the earlier file or the whole new one.
+  if (::fsync(fd_) != 0) fail(UNABLE_TO_WRITE);
+  if (temp_name_.empty()) link_into_place();
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail("Unable to write output file - ");
-  if (::rename(temp_path_.c_str(), path_.c_str()) != 0) fail("Unable to open output file - ");
-  temp_path_.clear();
+  if (::close(fd) != 0) fail(UNABLE_TO_WRITE);
+  if (::renameat(dir_fd_, temp_name_.c_str(), dir_fd_, name_.c_str()) != 0) fail(UNABLE_TO_OPEN);
+  temp_name_.clear();
+  remove_on_signal_.reset();
+  if (!sync_folder(dir_fd_)) fail(UNABLE_TO_WRITE);
 }
 
 void OutputFile::fail(const char* what) {
@@ -78,8 +200,9 @@ void OutputFile::fail(const char* what) {
 void OutputFile::discard() noexcept {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
-  temp_path_.clear();
+  if (!temp_name_.empty()) ::unlinkat(dir_fd_, temp_name_.c_str(), 0);
+  temp_name_.clear();
+  remove_on_signal_.reset();
 }
 
 }  // namespace tbx

@@ -1,0 +1,61 @@
+#include "files/remove_on_signal.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "files/folder.hpp"
+#include "report/output_file.hpp"
+
+namespace tbx {
+namespace {
+
+int count_entries(const std::string& dir) {
+  int n = 0;
+  DIR* d = ::opendir(dir.c_str());
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    n += name != "." && name != "..";
+  }
+  ::closedir(d);
+  return n;
+}
+
+// Where unnamed files are not available the report is written to a named
+// temporary file; a signal in the middle of it removes that file and ends
+// the process by the same signal. Run in a child process, which the signal
+// ends.
+TEST(RemoveOnSignal, NamedTemporaryReportIsRemoved) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    char name[] = "/tmp/tbx-signal-XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    const std::string dir = name;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      remove_registered_files_on_signal();
+      const auto folder = Folder::open(dir, AT_FDCWD);
+      OutputFile file(folder->fd(), "job_rs.dat", "jobname_rs.dat", OutputFile::Temporary::named);
+      file.text() = "part of a report\n";
+      if (count_entries(dir) != 1) ::_exit(3);  // the temporary file is not there
+      ::raise(signal_number);
+      ::_exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number)
+        << "signal " << signal_number << ", status " << status;
+    EXPECT_EQ(count_entries(dir), 0) << "signal " << signal_number;
+    std::system(("rm -rf '" + dir + "'").c_str());
+  }
+}
+
+}  // namespace
+}  // namespace tbx
