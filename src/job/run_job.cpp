@@ -11,6 +11,7 @@
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
 #include "files/folder.hpp"
+#include "files/job_lock.hpp"
 #include "files/remove_on_signal.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
@@ -51,6 +52,10 @@ Folder open_job_folder(const std::string& job_name) {
   return std::move(*folder);
 }
 
+bool job_file_exists(const Folder& folder, const std::string& base) {
+  return ::faccessat(folder.fd(), (base + ".dat").c_str(), F_OK, 0) == 0;
+}
+
 std::FILE* open_job_file(const Folder& folder, const std::string& base) {
   const int fd = ::openat(folder.fd(), (base + ".dat").c_str(), O_RDONLY | O_CLOEXEC);
   std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "r");
@@ -63,6 +68,10 @@ std::FILE* open_job_file(const Folder& folder, const std::string& base) {
 void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
   const Folder folder = open_job_folder(job_name);
   const std::string base = last_part(job_name);
+  // One run of a job at a time, from reading its file to its last report;
+  // a job that does not exist takes no lock.
+  if (!job_file_exists(folder, base)) fatal_error("File not found - jobname_me.dat", 0);
+  const JobLock lock(folder, base, job_name);
   const std::unique_ptr<std::FILE, FileCloser> input(open_job_file(folder, base));
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
 

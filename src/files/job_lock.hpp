@@ -1,0 +1,45 @@
+#pragma once
+// One run of a job at a time.
+//
+// A run holds an exclusive flock() on the lock file ".JOB.tbxrun-lock" in the
+// job's folder from before it reads the job file until its last report is in
+// place; a second run of the same job waits for it. The name is made from the
+// job's own name, so different jobs never share a lock, and it cannot be
+// taken for a file of any job (those end in ".dat"). The file exists only
+// while a run holds it: the holder removes it before letting go. Where it
+// cannot be created (a folder one may not write, a name too long) the job
+// file itself is locked instead.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "files/folder.hpp"
+#include "files/remove_on_signal.hpp"
+
+namespace tbx {
+
+class JobLock {
+ public:
+  /// Takes the lock of job `base` in `folder`; if another run holds it,
+  /// writes "Waiting for another run of <job_name>" to `err` once and waits.
+  JobLock(const Folder& folder, const std::string& base, const std::string& job_name,
+          std::FILE* err = stderr);
+  ~JobLock();
+  JobLock(const JobLock&) = delete;
+  JobLock& operator=(const JobLock&) = delete;
+
+  /// The lock file's name for job `base`.
+  static std::string file_name(const std::string& base);
+
+ private:
+  bool lock(int fd, const std::string& job_name, std::FILE* err);
+
+  int dir_fd_;
+  std::string name_;        // empty unless the lock file is ours to remove
+  int fd_ = -1;
+  bool said_waiting_ = false;
+  std::optional<RemoveOnSignal> remove_on_signal_;
+};
+
+}  // namespace tbx
