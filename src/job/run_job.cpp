@@ -16,6 +16,7 @@
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
+#include "job/memory_check.hpp"
 #include "job/profile_fit.hpp"
 #include "job/time_series.hpp"
 #include "report/output_file.hpp"
@@ -84,6 +85,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
   read_job(input.get(), line_no, job);
   validate_job(job);
   // What cannot succeed fails now rather than after the simulation.
+  check_memory(job);
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
   std::fputs("\nPerforming simulation ... \n", stdout);
 

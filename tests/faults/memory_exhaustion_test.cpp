@@ -29,6 +29,24 @@ TEST(MemoryExhaustion, HugeNsimUnderAddressSpaceLimit) {
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
 }
 
+// Without any limit: a series of 2^31 time points needs far more than the
+// machine has, and is refused before it starts instead of growing until the
+// system ends it.
+TEST(MemoryExhaustion, HugeSeriesIsRefusedAtOnce) {
+  TempDir dir;
+  std::string job = small_job(0);
+  const std::string intervals = "3 ;     # time intervals";
+  job.replace(job.find(intervals), intervals.size(), "2147483647 ;");
+  write_file(dir / "job.dat", job);
+  RunOptions o = run_in(dir.path());
+  o.timeout_seconds = 20;
+  const RunResult r = run_program(o);
+  EXPECT_EQ(r.exit_status, 1) << r.describe();
+  EXPECT_EQ(r.err, OUT_OF_MEMORY);
+  EXPECT_EQ(r.out.find("Simulation cycle number"), std::string::npos);
+  EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
+}
+
 // Raising the limit step by step moves the first failing allocation through
 // the run: the job's arrays, the simulation's, the worker threads, the
 // report buffers. Each run either fails cleanly or gives the reports of an

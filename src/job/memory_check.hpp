@@ -1,0 +1,22 @@
+#pragma once
+// A job too large for the machine is refused before anything is allocated,
+// rather than growing until the system ends the process.
+
+#include "input/job_data.hpp"
+
+namespace tbx {
+
+/// Bytes the job needs at the least: the time series' arrays (indicator, the
+/// table of R, S and G, the five per-time-point vectors) and the engine's
+/// per-simulation table (three reals per simulation at the least).
+double memory_needed(const JobData& job);
+
+/// Bytes the process can have: physical memory plus swap, or less under an
+/// address-space limit.
+double memory_available();
+
+/// Ends the run with "Memory allocation failed" if the job needs more than
+/// the process can have.
+void check_memory(const JobData& job);
+
+}  // namespace tbx
