@@ -142,6 +142,9 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   // and cleaned up, instead of the signal killing the process and leaving a
   // temporary report file behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A closed pipe on standard output is a write failure, reported at the
+  // end like any other, not a silent end by the signal.
+  std::signal(SIGPIPE, SIG_IGN);
   remove_registered_files_on_signal();
   try {
     std::fputs(BANNER, stdout);

@@ -91,5 +91,16 @@ TEST(Console, StandardOutputOnFullDevice) {
   EXPECT_EQ(r.err, "\nERROR:\nUnable to write standard output\n\n");
 }
 
+// As in "tbxrun job | head -c 100": the reader of standard output is gone.
+TEST(Console, StandardOutputPipeWithoutReader) {
+  TempDir dir;
+  write_file(dir / "job.dat", small_job());
+  RunOptions o = run_in(dir.path());
+  o.stdout_reader_gone = true;
+  const RunResult r = run_program(o);
+  EXPECT_EQ(r.exit_status, 1) << r.describe();
+  EXPECT_EQ(r.err, "\nERROR:\nUnable to write standard output\n\n");
+}
+
 }  // namespace
 }  // namespace tbx::faults
