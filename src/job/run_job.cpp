@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
