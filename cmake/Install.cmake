@@ -3,16 +3,19 @@
 #   cmake --install build --prefix /usr/local    # or any prefix
 #   cmake --build build --target package         # build/tbxrun_<version>_<arch>.deb
 #
-# Installs tbxrun and its companion scripts (bin), the manual page
-# (share/man/man1), the README and the example jobs with their reports and
-# plots (share/doc/tbxrun).
+# Installs tbxrun and its companion scripts (bin), their manual pages
+# (share/man/man1), the README, the licence as the package's copyright file
+# and the example jobs with their reports and plots (share/doc/tbxrun).
 
 include(GNUInstallDirs)
 
 install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS tools/tbxplot tools/tbxcollect DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES docs/tbxrun.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES docs/tbxrun.1 docs/tbxplot.1 docs/tbxcollect.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Debian looks for the licence in share/doc/<package>/copyright.
+configure_file(cmake/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The examples as committed: the jobs, their reports and plots, and the batch
 # family without whatever a batch run in the source tree left behind.
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
@@ -30,7 +33,7 @@ install(PROGRAMS examples/batch/tbxrun-array.sbatch
 # ---------------------------------------------------------------------------
 # Debian package
 
-set(TBX_PACKAGE_MAINTAINER "tbxrun maintainers" CACHE STRING
+set(TBX_PACKAGE_MAINTAINER "tbxrun maintainers <tbxrun@users.noreply.invalid>" CACHE STRING
   "Maintainer field of the Debian package, as: Name <address>")
 
 set(CPACK_GENERATOR "DEB")

@@ -123,6 +123,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     spec->apply(line, value);
   }
+  if (line.action == CommandLine::Action::check && (!line.job_name || line.extra_job_name)) {
+    throw UsageError("option '--check' needs exactly one job name");
+  }
   return line;
 }
 
@@ -139,15 +142,23 @@ std::string help_text() {
          "Options:\n"
          "  -h, --help            print this help and exit\n"
          "      --version         print the version and exit\n"
-         "      --check           read and check the job file only; run nothing\n"
+         "      --check           check jobname.dat and report every finding, with its\n"
+         "                        line, field, value, expectation and fix; runs nothing\n"
+         "                        and writes no file\n"
          "      --summary         also write jobname_summary.json and jobname_summary.csv\n"
          "      --target-beta B   target reliability index for the summary (default 1.3)\n"
          "      --design-life Y   design life in years for the summary (default: last time)\n"
          "      --threads N       use N threads (default: every available CPU)\n"
          "      --                end of options (for a job name that starts with '-')\n"
          "\n"
-         "Exit status: 0 success, 1 run error, 2 command-line error.\n"
-         "See the manual page tbxrun(1) for the job file and the reports.\n";
+         "Exit status:\n"
+         "  0  the run is complete; with --check: no findings\n"
+         "  1  an error, reported on standard error; with --check: a finding is an error\n"
+         "  2  a wrong command line\n"
+         "  3  with --check: warnings only\n"
+         "\n"
+         "See the manual page tbxrun(1) (in the source tree: man ./docs/tbxrun.1) for the\n"
+         "job file, the reports and the checker's warnings with their thresholds.\n";
 }
 
 }  // namespace tbx

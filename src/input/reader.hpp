@@ -6,10 +6,12 @@
 // the line. The first token that does not fit ends the run with a report that
 // names the line and shows the token with a caret under the wrong character.
 
+#include <array>
 #include <cstdio>
 #include <string>
 
 #include "input/job_data.hpp"
+#include "input/job_fields.hpp"
 
 namespace tbx {
 
@@ -55,9 +57,21 @@ class TokenReader {
   int token_line_ = 0;
 };
 
+/// Where a reading stands: the value it reads now and the line on which each
+/// value read so far stood, so that a later message can name both.
+struct ReadTrace {
+  JobField field = JobField::project_name;
+  /// 1-based position of the value within its field; 0 for the field's ";".
+  int index = 1;
+  /// line[field][index]: the line of that value (of the ";" at index 0).
+  std::array<std::array<int, N_PROFILE + 1>, N_JOB_FIELDS> line{};
+
+  int line_of(JobField f, int i) const { return line[static_cast<std::size_t>(f)][static_cast<std::size_t>(i)]; }
+};
+
 /// Fills every field of `job` from `in` (line counter `line_no`, starting at
 /// 1); the job's arrays must be allocated. Returns only if every field and
-/// every ";" was read.
-void read_job(std::FILE* in, int& line_no, JobData& job);
+/// every ";" was read. With a `trace`, keeps it up to date as it goes.
+void read_job(std::FILE* in, int& line_no, JobData& job, ReadTrace* trace = nullptr);
 
 }  // namespace tbx

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 
+#include "check/check_job.hpp"
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
 #include "files/folder.hpp"
@@ -133,6 +134,14 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     const std::string text = command.action == CommandLine::Action::help ? help_text() : version_text();
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  // The checker reads the job and reports; it runs nothing and writes no file.
+  if (command.action == CommandLine::Action::check) {
+    try {
+      return check_job(*command.job_name, stdout);
+    } catch (const std::exception& error) {
+      return fail(fatal_report(error.what(), 0));
+    }
   }
 
   // Progress lines and warnings can be many; into a file or a pipe they go

@@ -54,6 +54,8 @@ TEST(CommandLine, MistakesAreUsageErrorsNamingTheOption) {
       {{"--threads", "0"}, "--threads"},
       {{"--threads", "2.5"}, "--threads"},
       {{"--summary=yes"}, "--summary"},
+      {{"--check"}, "--check"},
+      {{"--check", "pier", "wall"}, "--check"},
   };
   for (const auto& [args, named] : cases) {
     try {

@@ -9,12 +9,15 @@ import unittest
 from tooltest import SOURCE_DIR, skip_all_unless
 
 MAN_PAGE = os.path.join(SOURCE_DIR, "docs", "tbxrun.1")
-# Calls that end the run with a fixed message as their first argument.
-MESSAGE_CALL = re.compile(r'\b(?:fatal_error|report_with_\w+|report_without_line)\(\s*"([^"]+)"')
+TOOL_PAGES = {name: os.path.join(SOURCE_DIR, "docs", name + ".1") for name in ("tbxplot", "tbxcollect")}
+# Calls that end the run with a fixed message as their first argument, and
+# the entries of the table of validation rules, whose message comes first.
+MESSAGE_CALL = re.compile(
+    r'(?:\b(?:fatal_error|report_with_\w+|report_without_line)\(|\{Scope::\w+,)\s*"([^"]+)"')
 
 
-def rendered():
-    result = subprocess.run(["groff", "-man", "-Tutf8", "-ww", "-rLL=200n", "-P-cbou", MAN_PAGE],
+def rendered(page=MAN_PAGE):
+    result = subprocess.run(["groff", "-man", "-Tutf8", "-ww", "-rLL=200n", "-P-cbou", page],
                             text=True, capture_output=True)
     return result
 
@@ -40,6 +43,22 @@ class ManPageTest(unittest.TestCase):
         self.assertGreater(len(messages), 20)
         missing = sorted(m for m in messages if " ".join(m.split()) not in text)
         self.assertEqual(missing, [], "messages missing from docs/tbxrun.1")
+
+    def test_tool_pages_render_and_list_every_option(self):
+        for name, page in TOOL_PAGES.items():
+            with self.subTest(name):
+                result = rendered(page)
+                self.assertEqual(result.returncode, 0)
+                self.assertEqual(result.stderr, "")
+                for section in ("NAME", "SYNOPSIS", "OPTIONS", "EXIT STATUS", "SEE ALSO"):
+                    self.assertRegex(result.stdout, rf"(?m)^{section}$")
+                text = " ".join(result.stdout.split()).replace("\u2010", "-").replace("\u2212", "-")
+                with open(os.path.join(SOURCE_DIR, "tools", name)) as f:
+                    options = set(re.findall(r'add_argument\(\s*"(-[-\w]+)"(?:,\s*"(--[-\w]+)")?', f.read()))
+                self.assertTrue(options)
+                for option in options:
+                    for spelling in filter(None, option):
+                        self.assertIn(spelling, text)
 
 
 if __name__ == "__main__":

@@ -26,17 +26,27 @@ class PackageTest(TempDirTest):
         listing = run(["dpkg-deb", "--contents", debs[0]]).stdout
         for program in ("tbxrun", "tbxplot", "tbxcollect"):
             self.assertRegex(listing, rf"(?m)^-rwxr-xr-x .* \./usr/bin/{program}$")
-        for doc in ("man/man1/tbxrun.1", "doc/tbxrun/README.md",
+        for doc in ("man/man1/tbxrun.1", "man/man1/tbxplot.1", "man/man1/tbxcollect.1",
+                    "doc/tbxrun/README.md", "doc/tbxrun/copyright",
                     "doc/tbxrun/examples/splash_zone.dat", "doc/tbxrun/examples/splash_zone.png"):
             self.assertRegex(listing, rf"(?m)^-rw-r--r-- .* \./usr/share/{re.escape(doc)}$")
 
-        fields = run(["dpkg-deb", "--field", debs[0], "Package", "Version", "Depends"]).stdout
+        fields = run(["dpkg-deb", "--field", debs[0], "Package", "Version", "Depends",
+                      "Maintainer"]).stdout
         with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
             version = re.search(r"project\(tbxrun VERSION (\S+)", f.read()).group(1)
         self.assertIn("Package: tbxrun\n", fields)
         self.assertIn(f"Version: {version}\n", fields)
         self.assertRegex(fields, r"Depends: .*python3")
         self.assertRegex(fields, r"Depends: .*libc6")
+        self.assertRegex(fields, r"Maintainer: tbxrun maintainers <[^@\s]+@[^>\s]+>\n")
+
+        unpacked = self.path("unpacked")
+        run(["dpkg-deb", "--extract", debs[0], unpacked])
+        with open(os.path.join(unpacked, "usr", "share", "doc", "tbxrun", "copyright")) as f:
+            copyright_text = f.read()
+        with open(os.path.join(SOURCE_DIR, "LICENSE")) as f:
+            self.assertIn(f.read(), copyright_text)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,19 @@
+#pragma once
+// tbxrun --check: reads a job file with the run's reader and rules, runs
+// nothing, writes no file, and reports every finding at once.
+
+#include <cstdio>
+#include <string>
+
+#include "check/finding.hpp"
+
+namespace tbx {
+
+/// Every finding about the job text in `in`.
+CheckResult check_job_stream(std::FILE* in);
+
+/// Checks "<job_name>.dat", writes the findings to `out` and returns the
+/// exit status: 0 clean, 1 an error, 3 warnings only.
+int check_job(const std::string& job_name, std::FILE* out);
+
+}  // namespace tbx

@@ -1,0 +1,245 @@
+#include "check/plausibility.hpp"
+
+#include <array>
+#include <cmath>
+
+#include "check/describe.hpp"
+#include "check/distribution.hpp"
+#include "job/time_series.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr std::array<PlausibleRange, N_VARIABLES> RANGES = {{
+    {10, 200, false, true},       // xc, mm
+    {0.01, 100, false, true},     // Dcoef, 1e-12 m2/s
+    {0.01, 10, false, true},      // Ccr
+    {0.01, 10, false, true},      // Cs
+    {0, 1, true, false},          // n: n = 1 divides by 1 - n
+    {0, 200, false, false},       // t, years
+    {1, 36500, false, true},      // to, days
+    {-30, 60, false, false},      // temp, degrees C
+    {1, 36500, false, true},      // te, days
+}};
+
+bool in_range(const PlausibleRange& r, double x) {
+  return x >= r.low && (r.high_excluded ? x < r.high : x <= r.high);
+}
+
+std::string range_text(int variable) {
+  const PlausibleRange& r = plausible_range(variable);
+  const std::string_view unit = variable_info(variable).unit;
+  std::string text = format_value(r.low) + (r.high_excluded ? " to below " : " to ") + format_value(r.high);
+  if (!unit.empty()) text += " " + std::string(unit);
+  return text;
+}
+
+std::string short_number(double x) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.4g", x);
+  return buf;
+}
+
+/// Lognormal parameters for a given mean and standard deviation.
+std::string lognormal_for(double mean, double sd) {
+  const double zeta = std::sqrt(std::log1p((sd / mean) * (sd / mean)));
+  const double lambda = std::log(mean) - zeta * zeta / 2.0;
+  return "first parameter " + short_number(lambda) + ", second " + short_number(zeta);
+}
+
+/// The likely slip behind a value out of range, where one is typical.
+std::string range_fix(int variable, double x) {
+  const PlausibleRange& r = plausible_range(variable);
+  auto would_fit = [&](double y) { return in_range(r, y); };
+  switch (variable) {
+    case XC:
+      if (would_fit(x * 10)) return "the cover is in mm: " + short_number(x) + " cm is " + short_number(x * 10) + " mm";
+      break;
+    case DCOEF:
+      if (would_fit(x * 1e12)) {
+        return "the unit is already 1e-12 m2/s: write " + short_number(x * 1e12) + ", not " + format_value(x);
+      }
+      break;
+    case AGE_N: return "use an age exponent from 0 to below 1 (n = 1 divides by 1 - n in the model)";
+    case TEMP:
+      if (would_fit(x - 273.15)) {
+        return "the temperature is in degrees C: " + short_number(x) + " K is " + short_number(x - 273.15) + " C";
+      }
+      break;
+    case TO:
+    case TE:
+      if (would_fit(x * 365)) return "ages are in days: " + short_number(x) + " years is " + short_number(x * 365) + " days";
+      break;
+    default: break;
+  }
+  return "check the value and its unit";
+}
+
+class Checker {
+ public:
+  Checker(const JobData& job, const ReadTrace& trace, CheckResult& result)
+      : job_(job), trace_(trace), result_(result) {}
+
+  void run() {
+    for (int i = 1; i <= N_VARIABLES; ++i) {
+      const Shape shape = shape_of(job_.dist_type[i]);
+      if (shape == Shape::unknown) continue;
+      if (i == TIME) {
+        check_times();
+        continue;
+      }
+      const double a = job_.dist_param[1][i];
+      const double b = job_.dist_param[2][i];
+      if (shape == Shape::lognormal || shape == Shape::beta) note_moments(i, shape, a, b);
+      if (check_shape_parameters(i, shape, a, b)) check_range(i, shape, a, b);
+    }
+    check_critical_below_surface();
+    check_series_steps();
+  }
+
+ private:
+  void warn(JobField field, int index, std::string problem, std::string expected, std::string fix) {
+    Finding f;
+    f.severity = Severity::warning;
+    f.line = trace_.line_of(field, index);
+    f.where = describe_field(field, index);
+    f.value = value_text(job_, field, index);
+    f.problem = std::move(problem);
+    f.expected = std::move(expected);
+    f.fix = std::move(fix);
+    result_.findings.push_back(std::move(f));
+  }
+
+  void note_moments(int i, Shape shape, double a, double b) {
+    const Moments m = moments_of(shape, a, b);
+    const VariableInfo& v = variable_info(i);
+    std::string note = std::string(v.name) + " " + std::string(shape_name(shape)) + "(" + format_value(a) + ", " +
+                       format_value(b) + "): mean " + short_number(m.mean) + ", sd " + short_number(m.sd);
+    if (!v.unit.empty() && i != CCR && i != CS) note += " " + std::string(v.unit);
+    result_.notes.push_back(std::move(note));
+  }
+
+  /// Warnings about the parameters themselves; false when they are so far
+  /// off that a range warning on top would only repeat the point.
+  bool check_shape_parameters(int i, Shape shape, double a, double b) {
+    const PlausibleRange& r = plausible_range(i);
+    switch (shape) {
+      case Shape::normal:
+      case Shape::lognormal:
+        if (b <= 0) {
+          warn(JobField::second_parameter, i, "a standard deviation of 0 or below for a random variable",
+               "a standard deviation above 0",
+               "give the (positive) standard deviation, or make the variable deterministic (type 7)");
+        }
+        break;
+      case Shape::beta:
+        if (a <= 0 || b <= 0) {
+          warn(a <= 0 ? JobField::first_parameter : JobField::second_parameter, i,
+               "a beta shape of 0 or below", "both shapes above 0", "give the two shapes a and b of the beta distribution");
+          return false;
+        }
+        break;
+      default: break;
+    }
+    if (shape == Shape::lognormal && r.high > 0 && a > std::log(r.high)) {
+      std::string fix = "the parameters are the mean and standard deviation of ln(" +
+                        std::string(variable_info(i).name) + ")";
+      if (a > 0 && b > 0) fix += "; for a mean of " + short_number(a) + " and a standard deviation of " +
+                                 short_number(b) + " write " + lognormal_for(a, b);
+      warn(JobField::first_parameter, i,
+           "lognormal parameters that look like a mean and a standard deviation: the first parameter is above ln(" +
+               format_value(r.high) + ") = " + short_number(std::log(r.high)) + ", a mean of " +
+               short_number(moments_of(shape, a, b).mean),
+           "the mean of ln(" + std::string(variable_info(i).name) + "), at most " + short_number(std::log(r.high)),
+           fix);
+      return false;
+    }
+    if (shape == Shape::beta && a < 1 && b < 1 && a + b < 1) {
+      const double k = a * (1 - a) / (b * b) - 1;
+      std::string fix = "the parameters are the two shapes a and b";
+      if (a < 1 && k > 0) {
+        fix += "; for a mean of " + short_number(a) + " and a standard deviation of " + short_number(b) +
+               " write a = " + short_number(a * k) + ", b = " + short_number((1 - a) * k);
+      }
+      warn(JobField::first_parameter, i, "beta shapes that look like a mean and a standard deviation (both below 1, sum below 1)",
+           "the shapes a and b", fix);
+      return false;
+    }
+    if (shape == Shape::normal && r.must_stay_positive && a > 0 && b > a * MAX_NORMAL_COV) {
+      const double negative = 50.0 * std::erfc(a / (b * std::sqrt(2.0)));
+      std::string problem = "coefficient of variation " + short_number(b / a) + " above " +
+                            format_value(MAX_NORMAL_COV) + ": " + short_number(negative) +
+                            " % of the samples are negative";
+      if (i == DCOEF) problem += "; each prints a warning and counts as a failure";
+      warn(JobField::second_parameter, i, problem,
+           "a standard deviation of at most " + format_value(MAX_NORMAL_COV) + " times the mean",
+           "use a lognormal distribution (type 1) with the same mean and standard deviation: " + lognormal_for(a, b));
+    }
+    return true;
+  }
+
+  void check_range(int i, Shape shape, double a, double b) {
+    const double mean = moments_of(shape, a, b).mean;
+    if (in_range(plausible_range(i), mean)) return;
+    const bool value_given = shape == Shape::normal || shape == Shape::deterministic;
+    warn(JobField::first_parameter, i,
+         std::string(value_given ? "" : "the mean " + short_number(mean) + " is ") + "outside the plausible range",
+         range_text(i), range_fix(i, mean));
+  }
+
+  void check_times() {
+    const PlausibleRange& r = plausible_range(TIME);
+    if (!in_range(r, job_.dist_param[1][TIME])) {
+      warn(JobField::first_parameter, TIME, "the first time is outside the plausible range", range_text(TIME),
+           "times are in years");
+    }
+    const double tmax = job_.dist_param[2][TIME];
+    if (tmax != 0 && !in_range(r, tmax)) {
+      warn(JobField::second_parameter, TIME, "the last time is outside the plausible range", range_text(TIME),
+           "times are in years");
+    }
+  }
+
+  void check_critical_below_surface() {
+    const Shape ccr = shape_of(job_.dist_type[CCR]);
+    const Shape cs = shape_of(job_.dist_type[CS]);
+    if (ccr == Shape::unknown || cs == Shape::unknown) return;
+    const double ccr_mean = moments_of(ccr, job_.dist_param[1][CCR], job_.dist_param[2][CCR]).mean;
+    const double cs_mean = moments_of(cs, job_.dist_param[1][CS], job_.dist_param[2][CS]).mean;
+    if (ccr_mean < cs_mean) return;
+    warn(JobField::first_parameter, CCR,
+         "the critical content (mean " + short_number(ccr_mean) + ") is not below the surface content (mean " +
+             short_number(cs_mean) + "): corrosion can then hardly start",
+         "Ccr below Cs", "check whether Ccr and Cs were swapped, and that both have the same unit");
+  }
+
+  void check_series_steps() {
+    const double tmin = job_.dist_param[1][TIME];
+    const double tmax = job_.dist_param[2][TIME];
+    if (job_.n_intervals < 2 || tmax == 0) return;
+    const double step = time_step(tmin, tmax, job_.n_intervals);
+    const double first = time_point(1, job_.n_intervals, tmin, step);
+    const double second = time_point(2, job_.n_intervals, tmin, step);
+    if (first != second) return;
+    warn(JobField::n_intervals, 1,
+         "the series steps by whole years (" + format_value(step) + " here), so time points 1 and 2 both fall on year " +
+             format_value(first),
+         "at most one time point per year",
+         "start the series at 1 year or later, or give fewer intervals");
+  }
+
+  const JobData& job_;
+  const ReadTrace& trace_;
+  CheckResult& result_;
+};
+
+}  // namespace
+
+const PlausibleRange& plausible_range(int variable) { return RANGES[static_cast<std::size_t>(variable - 1)]; }
+
+void check_plausibility(const JobData& job, const ReadTrace& trace, CheckResult& result) {
+  Checker(job, trace, result).run();
+}
+
+}  // namespace tbx

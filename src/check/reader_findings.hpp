@@ -1,0 +1,23 @@
+#pragma once
+// Findings about the text of a job file: where the reader stopped, and text
+// after the last field.
+
+#include <cstdio>
+#include <string>
+
+#include "check/finding.hpp"
+#include "input/job_data.hpp"
+#include "input/reader.hpp"
+
+namespace tbx {
+
+/// The reader's report turned into a finding that names the field it was
+/// reading and suggests a fix.
+Finding reader_finding(const std::string& report, const ReadTrace& trace);
+
+/// Reads what follows the last field: blanks and comments are fine; the
+/// first token of anything else is an error, as it shows that the fields
+/// before it have shifted. `line_no` is the line the reader stopped on.
+void check_trailing_text(std::FILE* in, int line_no, const JobData& job, CheckResult& result);
+
+}  // namespace tbx
