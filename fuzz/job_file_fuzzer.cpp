@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes through the job-file reader and validation, and the
-// same bytes to the job-name prompt as console input. A job that passes
+// Feeds arbitrary bytes through the job-file reader and validation, through
+// the job checker, and to the job-name prompt as console input. A job that passes
 // validation is then run, cut down to a few simulations and time points so
 // that every execution stays fast, with both reports written to memory.
 //
@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "check/check_job.hpp"
 #include "core/fatal.hpp"
 #include "input/job_data.hpp"
 #include "input/prompt.hpp"
@@ -71,7 +72,8 @@ void run_cut_down(tbx::JobData& job, std::FILE* sink) {
   require(!rs.text().empty() && !xls.text().empty(), "empty report");
 }
 
-void run_job_file(const std::uint8_t* data, std::size_t size, std::FILE* sink) {
+/// Whether the run refused the job (reader or validation).
+bool run_job_file(const std::uint8_t* data, std::size_t size, std::FILE* sink) {
   // fmemopen reads the buffer and never writes it in "r" mode.
   std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
   require(in != nullptr, "fmemopen failed");
@@ -81,18 +83,34 @@ void run_job_file(const std::uint8_t* data, std::size_t size, std::FILE* sink) {
   tbx::alloc_vector(job.profile_depth, tbx::N_PROFILE);
   tbx::alloc_vector(job.profile_cl, tbx::N_PROFILE);
   int line_no = 1;
+  bool validated = false;
   try {
     tbx::read_job(in, line_no, job);
     require(job.project_name.size() < 1000, "project name beyond its capacity");
     require(all_printable(job.project_name), "unprintable character in the project name");
     require(line_no >= 1, "line counter below 1");
     tbx::validate_job(job, sink);
+    validated = true;
     require(job.n_intervals >= 1, "validation passed n_intervals below 1");
     require(job.nsim >= 0, "validation passed a negative nsim");
     run_cut_down(job, sink);
   } catch (const tbx::FatalError& error) {
     check_report(error);
   }
+  std::fclose(in);
+  return !validated;
+}
+
+// The checker never stops on a fault: it reports it. Whatever the bytes, it
+// returns findings that each say what is wrong, and an error wherever the
+// run would refuse the job.
+void check_job_file(const std::uint8_t* data, std::size_t size, bool run_refuses) {
+  std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
+  require(in != nullptr, "fmemopen failed");
+  const tbx::CheckResult result = tbx::check_job_stream(in);
+  for (const tbx::Finding& f : result.findings) require(!f.problem.empty(), "finding without a problem");
+  require(!run_refuses || tbx::check_exit_status(result) == 1, "the run refuses a job the checker passes");
+  require(!tbx::format_check("job.dat", result).empty(), "empty check output");
   std::fclose(in);
 }
 
@@ -116,7 +134,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The prompt and validation's one console line go nowhere.
   static std::FILE* const sink = std::fopen("/dev/null", "w");
   require(sink != nullptr, "cannot open /dev/null");
-  run_job_file(data, size, sink);
+  const bool refused = run_job_file(data, size, sink);
+  check_job_file(data, size, refused);
   answer_prompt(data, size, sink);
   return 0;
 }

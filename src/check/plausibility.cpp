@@ -1,6 +1,7 @@
 #include "check/plausibility.hpp"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 
 #include "check/describe.hpp"
@@ -31,7 +32,8 @@ std::string range_text(int variable) {
   const PlausibleRange& r = plausible_range(variable);
   const std::string_view unit = variable_info(variable).unit;
   std::string text = format_value(r.low) + (r.high_excluded ? " to below " : " to ") + format_value(r.high);
-  if (!unit.empty()) text += " " + std::string(unit);
+  // "0.01 to 100 x 1e-12 m2/s", "10 to 200 mm"
+  if (!unit.empty()) text += (std::isdigit(static_cast<unsigned char>(unit[0])) ? " x " : " ") + std::string(unit);
   return text;
 }
 

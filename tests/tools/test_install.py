@@ -25,6 +25,9 @@ class InstallTest(TempDirTest):
             path = self.installed("bin", program)
             self.assertTrue(os.access(path, os.X_OK), path)
         for doc in (("share", "man", "man1", "tbxrun.1"),
+                    ("share", "man", "man1", "tbxplot.1"),
+                    ("share", "man", "man1", "tbxcollect.1"),
+                    ("share", "doc", "tbxrun", "copyright"),
                     ("share", "doc", "tbxrun", "README.md"),
                     ("share", "doc", "tbxrun", "examples", "splash_zone.dat"),
                     ("share", "doc", "tbxrun", "examples", "splash_zone.png"),
