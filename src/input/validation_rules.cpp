@@ -35,6 +35,10 @@ bool is_distribution_type(std::int32_t code) {
   return code == N || code == LN || code == B || code == D;
 }
 
+/// The run stops at a wrong number of points before the profile is walked;
+/// a walk to the end still looks at no more than the twelve points there are.
+int points_in_use(const JobData& job) { return std::min<std::int32_t>(job.n_points, N_PROFILE); }
+
 /// Rule 6 reports a fixed line, whatever line the value stood on.
 constexpr int PROFILE_NOT_NULL_LINE = 2;
 
@@ -72,7 +76,7 @@ const Rule RULES[] = {
      "a content of 0 or more", "write the measured content without sign"},
     {Scope::profile_point, "Error: Profile depth values must decrease in order", 0,
      [](const JobData& j, int i) {
-       return when(i < j.n_points && j.profile_depth[i + 1] < j.profile_depth[i], i + 1);
+       return when(i < points_in_use(j) && j.profile_depth[i + 1] < j.profile_depth[i], i + 1);
      },
      JobField::profile_depth, "depths that do not decrease from one point to the next",
      "list the points from the surface inwards"},
@@ -117,9 +121,7 @@ void visit(const Rule& rule, const JobData& job, int i, const std::function<void
 }  // namespace
 
 void for_each_violation(const JobData& job, const std::function<void(const Violation&)>& found) {
-  // The run stops at a wrong number of points before the profile is walked;
-  // a walk to the end still looks at no more than the twelve points there are.
-  const int points = std::min<std::int32_t>(job.n_points, N_PROFILE);
+  const int points = points_in_use(job);
   const std::size_t count = std::size(RULES);
   for (std::size_t r = 0; r < count;) {
     const Rule& rule = RULES[r];

@@ -7,6 +7,8 @@
 
 #include "faults/run_program.hpp"
 #include "input/input_test_support.hpp"
+#include "input/reader.hpp"
+#include "input/validate.hpp"
 
 namespace tbx {
 namespace {
@@ -111,6 +113,29 @@ TEST(CheckJob, FilesThatAreNoJobGiveOneErrorFinding) {
     EXPECT_EQ(r.status, 1) << job;
     EXPECT_NE(r.text.find("\n    " + problem + "\n"), std::string::npos) << r.text;
     EXPECT_NE(r.text.find(": 1 error, 0 warnings\n"), std::string::npos) << r.text;
+  }
+}
+
+// Cut at every byte, the clean job is refused by the run; the checker must
+// call each cut an error too, and never stop on it.
+TEST(CheckJob, EveryCutOfAJobIsAnErrorAsInTheRun) {
+  const std::string whole = faults::read_file(DATA + "clean.dat");
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    const std::string cut = whole.substr(0, size);
+    test::TextStream run_in(cut);
+    JobData job;
+    alloc_job_arrays(job);
+    int line_no = 1;
+    test::CapturedOutput console;
+    const std::string report = test::report_of([&] {
+      read_job(run_in.get(), line_no, job);
+      validate_job(job, console.get());
+    });
+    ASSERT_NE(report, "") << size;
+    test::TextStream check_in(cut);
+    const CheckResult r = check_job_stream(check_in.get());
+    ASSERT_EQ(check_exit_status(r), 1) << size;
+    EXPECT_EQ(r.findings.size(), 1u) << size;
   }
 }
 

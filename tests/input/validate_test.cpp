@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/input_test_support.hpp"
+#include "input/validation_rules.hpp"
 #include "prob/random.hpp"
 
 namespace tbx {
@@ -166,6 +167,48 @@ INSTANTIATE_TEST_SUITE_P(
          ""},
     }),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The checker walks the same rules to the end: every broken rule, in the
+// run's order, with the value at fault; a walk past rules the run would
+// have stopped at must not look beyond the twelve profile points.
+TEST(ValidationRules, WalkToTheEndNamesEveryValueAtFault) {
+  struct WalkCase {
+    std::function<void(JobData&)> change;
+    std::vector<std::string> found;  ///< "message | field index"
+  };
+  const std::vector<WalkCase> cases = {
+      {[](JobData& j) {
+         j.analysis_mode = 3;
+         j.n_points = 40;
+         j.dist_type[1] = 5;
+         j.dist_type[9] = 3;
+         j.nsim = -1;
+         times(j, 4, 50.0, 10.0);
+         j.predict_profile = 1;
+       },
+       {"Error: Diffusion coefficient parameter invalid. | 2 1", "Error: Profile data must be null. | 4 1",
+        "Error: Invalid distribution type | 6 1", "Error: Invalid distribution type | 6 9",
+        "Error: Number of simulations must be positive | 11 1",
+        "Error: Maximum time must be greater than minimum | 8 6", "Error: Invalid age for profile prediction | 13 1"}},
+      {[](JobData& j) {
+         fit(j, 13);
+         j.profile_depth[3] = 0.5;
+         j.profile_cl[12] = -1;
+       },
+       {"Error: Maximum profile data invalid. | 4 1", "Error: Profile depth values must decrease in order | 9 3",
+        "Error: Profile [Cl] values must be positive | 10 12"}},
+  };
+  for (const WalkCase& c : cases) {
+    JobData job = valid_job();
+    c.change(job);
+    std::vector<std::string> found;
+    for_each_violation(job, [&](const Violation& v) {
+      found.push_back(std::string(v.message) + " | " + std::to_string(static_cast<int>(v.field)) + " " +
+                      std::to_string(v.index));
+    });
+    EXPECT_EQ(found, c.found);
+  }
+}
 
 }  // namespace
 }  // namespace tbx
