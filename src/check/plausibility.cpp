@@ -91,6 +91,8 @@ class Checker {
         check_times();
         continue;
       }
+      // The profile fit replaces both before anything uses them.
+      if (job_.analysis_mode == 2 && (i == DCOEF || i == CS)) continue;
       const double a = job_.dist_param[1][i];
       const double b = job_.dist_param[2][i];
       if (shape == Shape::lognormal || shape == Shape::beta) note_moments(i, shape, a, b);
@@ -204,6 +206,7 @@ class Checker {
   }
 
   void check_critical_below_surface() {
+    if (job_.analysis_mode == 2) return;  // Cs comes from the fit
     const Shape ccr = shape_of(job_.dist_type[CCR]);
     const Shape cs = shape_of(job_.dist_type[CS]);
     if (ccr == Shape::unknown || cs == Shape::unknown) return;
@@ -224,9 +227,10 @@ class Checker {
     const double first = time_point(1, job_.n_intervals, tmin, step);
     const double second = time_point(2, job_.n_intervals, tmin, step);
     if (first != second) return;
+    const double last = time_point(std::int64_t{job_.n_intervals} + 1, job_.n_intervals, tmin, step);
     warn(JobField::n_intervals, 1,
          "the series steps by whole years (" + format_value(step) + " here), so time points 1 and 2 both fall on year " +
-             format_value(first),
+             format_value(first) + "; the last point is year " + format_value(last),
          "at most one time point per year",
          "start the series at 1 year or later, or give fewer intervals");
   }
