@@ -83,8 +83,11 @@ int check_job(const std::string& job_name, std::FILE* out) {
   const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file_name.c_str(), "r"));
   struct stat info {};
   if (!in) {
-    result.findings.push_back(file_finding(std::string("cannot open the file: ") + std::strerror(errno),
-                                           "give the job name without \".dat\", with its directory if it has one"));
+    const std::string problem = std::string("cannot open the file: ") + std::strerror(errno);
+    const bool with_suffix = job_name.size() > 4 && job_name.compare(job_name.size() - 4, 4, ".dat") == 0;
+    result.findings.push_back(file_finding(
+        problem, with_suffix ? "leave out \".dat\": tbxrun --check " + job_name.substr(0, job_name.size() - 4)
+                             : "give the job name without \".dat\", with its directory if it has one"));
   } else if (::fstat(::fileno(in.get()), &info) == 0 && S_ISDIR(info.st_mode)) {
     result.findings.push_back(file_finding("this is a directory", "give the name of the job file without \".dat\""));
   } else if (S_ISREG(info.st_mode) && info.st_size == 0) {

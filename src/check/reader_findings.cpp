@@ -1,5 +1,6 @@
 #include "check/reader_findings.hpp"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -77,7 +78,14 @@ Finding reader_finding(const std::string& report, const ReadTrace& trace) {
   f.value = token;
   f.expected = expected_for(info, trace.index);
   f.fix = fix_for(f.problem, token, info, trace);
-  if (end_of_file) f.problem = "the file ends where " + f.where + " should follow";
+  if (end_of_file) {
+    // The end has no line of its own: show the last line that held a value.
+    for (const auto& field : trace.line) {
+      for (const int line : field) f.line = std::max(f.line, line);
+    }
+    f.problem = "the file ends " + std::string(f.line > 0 ? "after this line, " : "") + "where " + f.where +
+                " should follow";
+  }
   return f;
 }
 

@@ -57,7 +57,7 @@ TEST(CheckJob, EachMistakeIsFoundAtItsFieldAndLine) {
        "10.56 % of the samples are negative"},
       {"invalid_type", 1, "invalid_type.dat:7: error: te (age at the start of exposure, days), distribution type = 3",
        "expected: 0 normal, 1 lognormal, 2 beta or 7 deterministic"},
-      {"cut_short", 1, "cut_short.dat: error: seed", "the file ends where seed should follow"},
+      {"cut_short", 1, "cut_short.dat:12: error: seed", "the file ends after this line, where seed should follow"},
       {"row_too_long", 1, "row_too_long.dat:7: error: the ';' after the distribution type row", "the row takes 9 values"},
       {"beta_as_mean_sd", 3, "beta_as_mean_sd.dat:8: warning: n (age exponent), first parameter = 0.45", "write a = 2.334, b = 2.853"},
       {"series_same_year", 3, "series_same_year.dat:4: warning: number of time intervals = 10",
