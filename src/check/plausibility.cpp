@@ -162,7 +162,7 @@ class Checker {
     if (shape == Shape::beta && a < 1 && b < 1 && a + b < 1) {
       const double k = a * (1 - a) / (b * b) - 1;
       std::string fix = "the parameters are the two shapes a and b";
-      if (a < 1 && k > 0) {
+      if (k > 0) {
         fix += "; for a mean of " + short_number(a) + " and a standard deviation of " + short_number(b) +
                " write a = " + short_number(a * k) + ", b = " + short_number((1 - a) * k);
       }
