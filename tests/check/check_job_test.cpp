@@ -139,6 +139,39 @@ TEST(CheckJob, EveryCutOfAJobIsAnErrorAsInTheRun) {
   }
 }
 
+// On jobs with one character changed, the checker calls a job an error
+// exactly when the run refuses it (text after the last field aside, which
+// the run ignores).
+TEST(CheckJob, AgreesWithTheRunOnChangedJobs) {
+  const std::string whole = faults::read_file(DATA + "clean.dat");
+  const std::string replacements = "0123456789;.-+e# \n";
+  std::uint32_t state = 12345;
+  auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int k = 0; k < 2000; ++k) {
+    std::string job = whole;
+    job[next(static_cast<std::uint32_t>(job.size()))] = replacements[next(static_cast<std::uint32_t>(replacements.size()))];
+    test::TextStream run_in(job);
+    JobData read;
+    alloc_job_arrays(read);
+    int line_no = 1;
+    test::CapturedOutput console;
+    const bool refused = !test::report_of([&] {
+                           read_job(run_in.get(), line_no, read);
+                           validate_job(read, console.get());
+                         }).empty();
+    test::TextStream check_in(job);
+    const CheckResult r = check_job_stream(check_in.get());
+    bool error = false;
+    for (const Finding& f : r.findings) {
+      error = error || (f.severity == Severity::error && f.where != "text after the last field");
+    }
+    ASSERT_EQ(error, refused) << job << format_check("job.dat", r);
+  }
+}
+
 // The checker runs nothing: no banner, no report files, exit status of its own.
 TEST(CheckJob, ProgramChecksWithoutRunningOrWriting) {
   TempDir dir;
