@@ -97,7 +97,8 @@ int check_job(const std::string& job_name, std::FILE* out) {
   }
   const std::string text = format_check(file_name, result);
   std::fputs(text.c_str(), out);
-  if (std::fflush(out) != 0 || std::ferror(out)) return 1;
+  // Findings that could not be written are not a clean bill.
+  if (std::fflush(out) != 0 || std::ferror(out)) fatal_error("Unable to write standard output", 0);
   return check_exit_status(result);
 }
 

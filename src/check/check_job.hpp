@@ -13,7 +13,8 @@ namespace tbx {
 CheckResult check_job_stream(std::FILE* in);
 
 /// Checks "<job_name>.dat", writes the findings to `out` and returns the
-/// exit status: 0 clean, 1 an error, 3 warnings only.
+/// exit status: 0 clean, 1 an error, 3 warnings only. A failed write to
+/// `out` ends through the fatal path.
 int check_job(const std::string& job_name, std::FILE* out);
 
 }  // namespace tbx

@@ -85,6 +85,10 @@ Finding reader_finding(const std::string& report, const ReadTrace& trace) {
     }
     f.problem = "the file ends " + std::string(f.line > 0 ? "after this line, " : "") + "where " + f.where +
                 " should follow";
+    // The last ";" also needs a blank after it to end as a token.
+    if (trace.field == JobField::tp && trace.index == 0) {
+      f.problem = "the file ends before the last ';' is complete: it needs a blank (a line break) after it";
+    }
   }
   return f;
 }

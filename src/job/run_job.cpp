@@ -139,6 +139,8 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   if (command.action == CommandLine::Action::check) {
     try {
       return check_job(*command.job_name, stdout);
+    } catch (const FatalError& error) {
+      return fail(error.report());
     } catch (const std::exception& error) {
       return fail(fatal_report(error.what(), 0));
     }

@@ -181,6 +181,14 @@ TEST(CheckJob, ProgramChecksWithoutRunningOrWriting) {
   EXPECT_TRUE(faults::begins_with(r.out, "job.dat:9: warning: Ccr"));
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(faults::entries(dir.path()), std::set<std::string>{"job.dat"});
+
+  // Findings that cannot be written are no clean bill either.
+  if (!fs::exists("/dev/full")) return;
+  faults::RunOptions o = faults::run_in(dir.path(), {"--check", "job"});
+  o.stdout_file = "/dev/full";
+  const RunResult full = faults::run_program(o);
+  EXPECT_EQ(full.exit_status, 1) << full.describe();
+  EXPECT_EQ(full.err, faults::error_report("Unable to write standard output"));
 }
 
 }  // namespace
