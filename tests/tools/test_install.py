@@ -53,9 +53,10 @@ class InstallTest(TempDirTest):
     def test_installed_manual_page_is_found_by_man(self):
         env = dict(os.environ, MANPATH=self.installed("share", "man"), MANPAGER="cat",
                    MANWIDTH="80")
-        result = subprocess.run(["man", "tbxrun"], env=env, text=True, capture_output=True)
-        self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertIn("EXIT STATUS", result.stdout)
+        for page in ("tbxrun", "tbxplot", "tbxcollect"):
+            result = subprocess.run(["man", page], env=env, text=True, capture_output=True)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("EXIT STATUS", result.stdout)
 
 
 if __name__ == "__main__":
