@@ -12,11 +12,18 @@ int check_exit_status(const CheckResult& result) {
   return f.empty() ? 0 : CHECK_WARNINGS_STATUS;
 }
 
-std::string format_value(double value) {
+namespace {
+
+std::string formatted(const char* format, double value) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%.10g", value);
+  std::snprintf(buf, sizeof buf, format, value);
   return buf;
 }
+
+}  // namespace
+
+std::string format_value(double value) { return formatted("%.10g", value); }
+std::string format_short(double value) { return formatted("%.4g", value); }
 
 namespace {
 

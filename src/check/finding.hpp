@@ -37,5 +37,7 @@ std::string format_check(const std::string& file_name, const CheckResult& result
 
 /// A number as a reader would write it back ("4e-12", "0.6").
 std::string format_value(double value);
+/// A derived number to four significant digits ("24.05", "0.5999").
+std::string format_short(double value);
 
 }  // namespace tbx

@@ -37,17 +37,11 @@ std::string range_text(int variable) {
   return text;
 }
 
-std::string short_number(double x) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.4g", x);
-  return buf;
-}
-
 /// Lognormal parameters for a given mean and standard deviation.
 std::string lognormal_for(double mean, double sd) {
   const double zeta = std::sqrt(std::log1p((sd / mean) * (sd / mean)));
   const double lambda = std::log(mean) - zeta * zeta / 2.0;
-  return "first parameter " + short_number(lambda) + ", second " + short_number(zeta);
+  return "first parameter " + format_short(lambda) + ", second " + format_short(zeta);
 }
 
 /// The likely slip behind a value out of range, where one is typical.
@@ -56,22 +50,22 @@ std::string range_fix(int variable, double x) {
   auto would_fit = [&](double y) { return in_range(r, y); };
   switch (variable) {
     case XC:
-      if (would_fit(x * 10)) return "the cover is in mm: " + short_number(x) + " cm is " + short_number(x * 10) + " mm";
+      if (would_fit(x * 10)) return "the cover is in mm: " + format_short(x) + " cm is " + format_short(x * 10) + " mm";
       break;
     case DCOEF:
       if (would_fit(x * 1e12)) {
-        return "the unit is already 1e-12 m2/s: write " + short_number(x * 1e12) + ", not " + format_value(x);
+        return "the unit is already 1e-12 m2/s: write " + format_short(x * 1e12) + ", not " + format_value(x);
       }
       break;
     case AGE_N: return "use an age exponent from 0 to below 1 (n = 1 divides by 1 - n in the model)";
     case TEMP:
       if (would_fit(x - 273.15)) {
-        return "the temperature is in degrees C: " + short_number(x) + " K is " + short_number(x - 273.15) + " C";
+        return "the temperature is in degrees C: " + format_short(x) + " K is " + format_short(x - 273.15) + " C";
       }
       break;
     case TO:
     case TE:
-      if (would_fit(x * 365)) return "ages are in days: " + short_number(x) + " years is " + short_number(x * 365) + " days";
+      if (would_fit(x * 365)) return "ages are in days: " + format_short(x) + " years is " + format_short(x * 365) + " days";
       break;
     default: break;
   }
@@ -119,7 +113,7 @@ class Checker {
     const Moments m = moments_of(shape, a, b);
     const VariableInfo& v = variable_info(i);
     std::string note = std::string(v.name) + " " + std::string(shape_name(shape)) + "(" + format_value(a) + ", " +
-                       format_value(b) + "): mean " + short_number(m.mean) + ", sd " + short_number(m.sd);
+                       format_value(b) + "): mean " + format_short(m.mean) + ", sd " + format_short(m.sd);
     if (!v.unit.empty() && i != CCR && i != CS) note += " " + std::string(v.unit);
     result_.notes.push_back(std::move(note));
   }
@@ -149,13 +143,13 @@ class Checker {
     if (shape == Shape::lognormal && r.high > 0 && a > std::log(r.high)) {
       std::string fix = "the parameters are the mean and standard deviation of ln(" +
                         std::string(variable_info(i).name) + ")";
-      if (a > 0 && b > 0) fix += "; for a mean of " + short_number(a) + " and a standard deviation of " +
-                                 short_number(b) + " write " + lognormal_for(a, b);
+      if (a > 0 && b > 0) fix += "; for a mean of " + format_short(a) + " and a standard deviation of " +
+                                 format_short(b) + " write " + lognormal_for(a, b);
       warn(JobField::first_parameter, i,
            "lognormal parameters that look like a mean and a standard deviation: the first parameter is above ln(" +
-               format_value(r.high) + ") = " + short_number(std::log(r.high)) + ", a mean of " +
-               short_number(moments_of(shape, a, b).mean),
-           "the mean of ln(" + std::string(variable_info(i).name) + "), at most " + short_number(std::log(r.high)),
+               format_value(r.high) + ") = " + format_short(std::log(r.high)) + ", a mean of " +
+               format_short(moments_of(shape, a, b).mean),
+           "the mean of ln(" + std::string(variable_info(i).name) + "), at most " + format_short(std::log(r.high)),
            fix);
       return false;
     }
@@ -163,8 +157,8 @@ class Checker {
       const double k = a * (1 - a) / (b * b) - 1;
       std::string fix = "the parameters are the two shapes a and b";
       if (k > 0) {
-        fix += "; for a mean of " + short_number(a) + " and a standard deviation of " + short_number(b) +
-               " write a = " + short_number(a * k) + ", b = " + short_number((1 - a) * k);
+        fix += "; for a mean of " + format_short(a) + " and a standard deviation of " + format_short(b) +
+               " write a = " + format_short(a * k) + ", b = " + format_short((1 - a) * k);
       }
       warn(JobField::first_parameter, i, "beta shapes that look like a mean and a standard deviation (both below 1, sum below 1)",
            "the shapes a and b", fix);
@@ -172,8 +166,8 @@ class Checker {
     }
     if (shape == Shape::normal && r.must_stay_positive && a > 0 && b > a * MAX_NORMAL_COV) {
       const double negative = 50.0 * std::erfc(a / (b * std::sqrt(2.0)));
-      std::string problem = "coefficient of variation " + short_number(b / a) + " above " +
-                            format_value(MAX_NORMAL_COV) + ": " + short_number(negative) +
+      std::string problem = "coefficient of variation " + format_short(b / a) + " above " +
+                            format_value(MAX_NORMAL_COV) + ": " + format_short(negative) +
                             " % of the samples are negative";
       if (i == DCOEF) problem += "; each prints a warning and counts as a failure";
       warn(JobField::second_parameter, i, problem,
@@ -188,7 +182,7 @@ class Checker {
     if (in_range(plausible_range(i), mean)) return;
     const bool value_given = shape == Shape::normal || shape == Shape::deterministic;
     warn(JobField::first_parameter, i,
-         std::string(value_given ? "" : "the mean " + short_number(mean) + " is ") + "outside the plausible range",
+         std::string(value_given ? "" : "the mean " + format_short(mean) + " is ") + "outside the plausible range",
          range_text(i), range_fix(i, mean));
   }
 
@@ -214,8 +208,8 @@ class Checker {
     const double cs_mean = moments_of(cs, job_.dist_param[1][CS], job_.dist_param[2][CS]).mean;
     if (ccr_mean < cs_mean) return;
     warn(JobField::first_parameter, CCR,
-         "the critical content (mean " + short_number(ccr_mean) + ") is not below the surface content (mean " +
-             short_number(cs_mean) + "): corrosion can then hardly start",
+         "the critical content (mean " + format_short(ccr_mean) + ") is not below the surface content (mean " +
+             format_short(cs_mean) + "): corrosion can then hardly start",
          "Ccr below Cs", "check whether Ccr and Cs were swapped, and that both have the same unit");
   }
 
