@@ -1,0 +1,206 @@
+"""tbxsweep: studies made from a base job, run, resumed, collected; the Slurm task script."""
+
+import csv
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+from tooltest import EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run, tool
+
+BASE = os.path.join(EXAMPLES_DIR, "splash_zone")  # nsim 10000, 11 time points
+ENV = dict(os.environ, TBXRUN=TBXRUN)
+
+
+class SweepTest(TempDirTest):
+
+    def sweep(self, *args, status=0):
+        result = tool("tbxsweep", *args, cwd=self.dir, env=ENV)
+        self.assertEqual(result.returncode, status, result.stderr)
+        return result
+
+    def study(self):
+        with open(self.path("s", "study.json")) as f:
+            return json.load(f)
+
+    def rows(self, name):
+        with open(self.path("s", name)) as f:
+            return list(csv.DictReader(f))
+
+    def reports(self, folder, name):
+        return [read_bytes(os.path.join(folder, name + s)) for s in ("_rs.dat", "_xls.dat")]
+
+    def by_hand(self, name):
+        """The job run by tbxrun directly, in a folder of its own."""
+        folder = self.path("by-hand", name)
+        os.makedirs(folder)
+        shutil.copy(self.path("s", name, name + ".dat"), folder)
+        run([TBXRUN, name], cwd=folder)
+        return folder
+
+
+class NewTest(SweepTest):
+
+    def test_grid_and_zip(self):
+        cases = [
+            (["--vary", "xc.mean=40,60", "--vary", "Dcoef.sigma=0.1:0.3:0.1"],
+             ["cover-40_dcoef.sigma-0.1", "cover-40_dcoef.sigma-0.2", "cover-40_dcoef.sigma-0.3",
+              "cover-60_dcoef.sigma-0.1", "cover-60_dcoef.sigma-0.2", "cover-60_dcoef.sigma-0.3"]),
+            (["--zip", "--vary", "xc.p1=40,60", "--vary", "seed=7:5:-2"],
+             ["cover-40_seed-7", "cover-60_seed-5"]),
+            (["--vary", "nsim=1000:3000:1000"], ["nsim-1000", "nsim-2000", "nsim-3000"]),
+        ]
+        for args, names in cases:
+            with self.subTest(args=args):
+                shutil.rmtree(self.path("s"), ignore_errors=True)
+                self.sweep("new", BASE, "s", *args)
+                self.assertEqual([j["name"] for j in self.study()["jobs"]], names)
+                self.assertEqual(sorted(os.listdir(self.path("s"))), sorted(names + ["study.json"]))
+        # The values land in their fields and nothing else changes.
+        with open(BASE + ".dat") as f:
+            base = f.read()
+        with open(self.path("s", "nsim-2000", "nsim-2000.dat")) as f:
+            self.assertEqual(f.read(), base.replace("10000 ;", "2000  ;", 1))
+        self.sweep("new", BASE, "g", "--vary", "xc.mean=45", "--vary", "Dcoef.sigma=0.25")
+        with open(self.path("g", "cover-45_dcoef.sigma-0.25", "cover-45_dcoef.sigma-0.25.dat")) as f:
+            text = f.read()
+        self.assertIn("\n   45     1.079  0.60   3.0    2.33   0      28     15     28   ;  #", text)
+        self.assertIn("\n   8.0    0.25   0.15   0.6    2.85   100    0      2      0    ;  #", text)
+        with open(self.path("g", "study.json")) as f:
+            self.assertEqual(json.load(f)["jobs"], [{"name": "cover-45_dcoef.sigma-0.25",
+                                                     "values": {"xc.mean": "45",
+                                                                "Dcoef.sigma": "0.25"}}])
+
+    def test_refusals_write_nothing(self):
+        cases = [
+            (["--vary", "cover=40,50"], "unknown field 'cover'"),
+            (["--vary", "xc.mean=40,5O"], "'5O' is not a number"),
+            (["--vary", "xc.mean=1e1234"], "'1e1234' is not a number"),
+            (["--vary", "nsim=100,1.5"], "'1.5' is not an integer"),
+            (["--vary", "nsim=-1,100"], "job nsim--1: nsim must not be negative"),
+            (["--vary", "t.last=0"], "needs t.last other than 0"),
+            (["--vary", "Dcoef.mean=3"], "use Dcoef.mu"),
+            (["--vary", "xc.mean=30:90:0"], "the step must lead from 30 to 90"),
+            (["--vary", "seed=1:400:1", "--vary", "nsim=1:300:1"], "120000 jobs (400 x 300)"),
+            (["--zip", "--vary", "xc.mean=40,50", "--vary", "seed=1,2,3"], "xc.mean has 2"),
+            (["--vary", "xc.mean=40", "--vary", "xc.p1=50"], "are the same field"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = self.sweep("new", BASE, "s", *args, status=1)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.listdir(self.dir), [])
+        os.mkdir(self.path("s"))
+        os.mkdir(self.path("s", "x"))
+        self.assertIn("exists already", self.sweep("new", BASE, "s", "--vary", "nsim=5",
+                                                   status=1).stderr)
+
+
+class RunTest(SweepTest):
+
+    def test_resume_after_a_killed_run_gives_the_reports_of_a_whole_run(self):
+        self.sweep("new", BASE, "s", "--vary", "xc.mean=40,50,60,70", "--vary", "nsim=100000")
+        names = [j["name"] for j in self.study()["jobs"]]
+        first = subprocess.Popen([sys.executable, os.path.join(TOOLS_DIR, "tbxsweep"), "run",
+                                  "-j", "1", "--engine", "pool", "s"], cwd=self.dir, env=ENV,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                 start_new_session=True)
+        deadline = time.monotonic() + 60
+        while not os.path.exists(self.path("s", names[1], names[1] + ".log")):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.02)
+        os.killpg(first.pid, signal.SIGKILL)
+        first.wait()
+        status = self.sweep("status", "s").stdout
+        self.assertIn("4 jobs: 1 done", status)
+        self.assertRegex(status, r"interrupted: cover-50_nsim-100000")
+        done_log = os.stat(self.path("s", names[0], names[0] + ".log")).st_mtime_ns
+
+        result = self.sweep("run", "s")
+        self.assertIn("4 jobs, 1 complete, 3 to run", result.stderr)
+        self.assertEqual(os.stat(self.path("s", names[0], names[0] + ".log")).st_mtime_ns,
+                         done_log)
+        for name in names:
+            self.assertEqual(self.reports(self.path("s", name), name),
+                             self.reports(self.by_hand(name), name))
+            with open(self.path("s", name, name + ".log")) as f:
+                log = f.read().splitlines()
+            self.assertTrue(log[0].startswith(f"# tbxsweep: started {name} on "))
+            self.assertEqual(log[-1], "# tbxsweep: exit status 0")
+        self.assertIn("4 done, 0 running, 0 failed", self.sweep("status", "s").stdout)
+        # A job file changed after its run makes the job due again.
+        os.utime(self.path("s", names[2], names[2] + ".dat"))
+        self.assertIn("1 to run", self.sweep("run", "s").stderr)
+
+    def test_a_failed_job_is_listed_and_collected_as_failed(self):
+        # This seed makes the generator constant: tbxrun refuses it when it runs.
+        self.sweep("new", BASE, "s", "--vary", "seed=12345,123459876")
+        result = self.sweep("run", "s", status=1)
+        self.assertIn("failed: seed-123459876: Error: Initial seed gives a constant random "
+                      "sequence (log: ", result.stderr)
+        result = self.sweep("collect", "s", status=1)
+        self.assertIn("failed: seed-123459876", result.stderr)
+        self.assertEqual({r["job"] for r in self.rows("study.csv")}, {"seed-12345"})
+        life = {r["job"]: r for r in self.rows("study_life.csv")}
+        self.assertEqual(life["seed-123459876"]["status"], "failed")
+        self.assertIn("constant random sequence", life["seed-123459876"]["message"])
+        self.assertEqual(life["seed-12345"]["status"], "done")
+
+
+class CollectTest(SweepTest):
+
+    def test_the_answer_agrees_with_the_jobs_run_by_hand(self):
+        self.sweep("new", BASE, "s", "--vary", "xc.mean=50:80:10")
+        self.sweep("run", "s")
+        answer = self.sweep("collect", "s").stdout
+        lives = {}
+        for job in self.study()["jobs"]:
+            name = job["name"]
+            line = tool("tbxplot", "--no-plot", self.by_hand(name) + "/" + name).stdout
+            lives[float(job["values"]["xc.mean"])] = float(
+                re.search(r"service life ([\d.]+) years", line).group(1))
+        covers = sorted(lives)
+        below = max(c for c in covers if lives[c] < 50)
+        above = min(c for c in covers if c > below)
+        cover = below + (50 - lives[below]) / (lives[above] - lives[below]) * (above - below)
+        self.assertEqual(answer, f"cover {cover:.1f} mm reaches 50 years at Beta 1.3 "
+                                 "(Cornell index)\n")
+        rows = self.rows("study.csv")
+        self.assertEqual(len(rows), 4 * 11)
+        self.assertEqual(list(rows[0])[:3], ["job", "xc.mean", "time_years"])
+        self.assertEqual({r["index_source"] for r in rows}, {"reports"})
+        life = self.rows("study_life.csv")
+        self.assertEqual([round(float(r["life_cornell_years"]), 1) for r in life],
+                         [lives[c] for c in covers])
+
+
+class SlurmScriptTest(SweepTest):
+
+    def test_each_array_task_runs_its_own_job(self):
+        self.sweep("new", BASE, "s", "--vary", "xc.mean=40,60")
+        self.sweep("run", "s", "-j", "1")
+        os.utime(self.path("s", "cover-60", "cover-60.dat"))  # only this one is due
+        os.unlink(self.path("s", "cover-60", "cover-60.log"))
+        result = self.sweep("slurm", "s", "--max-running", "3", "--cpus", "2")
+        self.assertIn("1 of 2 jobs to run", result.stderr)
+        self.assertIn("--array=1-1%3", result.stdout)
+        script = self.path("s", "slurm", "tbxsweep.sbatch")
+        with open(script) as f:
+            self.assertIn("#SBATCH --cpus-per-task=2\n", f.read())
+        env = dict(os.environ, SLURM_ARRAY_TASK_ID="1", SLURM_CPUS_PER_TASK="2")
+        run(["bash", script], env=env)
+        self.assertIn("2 done", self.sweep("status", "s").stdout)
+        self.assertEqual(self.reports(self.path("s", "cover-60"), "cover-60"),
+                         self.reports(self.by_hand("cover-60"), "cover-60"))
+        beyond = run(["bash", script], env=dict(env, SLURM_ARRAY_TASK_ID="2"), check=False)
+        self.assertEqual(beyond.returncode, 1)
+        self.assertIn("no job on line 2", beyond.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
