@@ -3,15 +3,19 @@
 #   cmake --install build --prefix /usr/local    # or any prefix
 #   cmake --build build --target package         # build/tbxrun_<version>_<arch>.deb
 #
-# Installs tbxrun and its companion scripts (bin), their manual pages
-# (share/man/man1), the README, the licence as the package's copyright file
-# and the example jobs with their reports and plots (share/doc/tbxrun).
+# Installs tbxrun and its companion scripts (bin) with their shared Python
+# modules (share/tbxrun), their manual pages (share/man/man1), the README,
+# the licence as the package's copyright file and the example jobs with their
+# reports and plots (share/doc/tbxrun).
 
 include(GNUInstallDirs)
 
 install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(PROGRAMS tools/tbxplot tools/tbxcollect DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES docs/tbxrun.1 docs/tbxplot.1 docs/tbxcollect.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(PROGRAMS tools/tbxplot tools/tbxcollect tools/tbxsweep DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The Python modules the scripts share; they look for them in ../share/tbxrun.
+install(FILES tools/tbxseries.py tools/tbxjobfile.py DESTINATION ${CMAKE_INSTALL_DATADIR}/tbxrun)
+install(FILES docs/tbxrun.1 docs/tbxplot.1 docs/tbxcollect.1 docs/tbxsweep.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # Debian looks for the licence in share/doc/<package>/copyright.
 configure_file(cmake/copyright.in ${CMAKE_BINARY_DIR}/copyright @ONLY)
@@ -51,7 +55,8 @@ profile first.
 
 tbxplot draws the probability of corrosion and the reliability index over
 time and reports the service life at a target index; tbxcollect gathers the
-results of many jobs into one CSV table.")
+results of many jobs into one CSV table; tbxsweep makes, runs (on all cores
+or as a Slurm job array) and collects parameter studies.")
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -60,7 +65,7 @@ set(CPACK_STRIP_FILES ON)
 # The scripts need python3; plotting needs gnuplot, batch runs like parallel.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel, slurm-client")
 # The library dependencies of the program come from dpkg-shlibdeps (package
 # dpkg-dev) when it is there, otherwise from this fixed list.
 find_program(TBX_DPKG_SHLIBDEPS dpkg-shlibdeps)

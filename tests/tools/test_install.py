@@ -21,12 +21,13 @@ class InstallTest(TempDirTest):
         return os.path.join(self.prefix, *parts)
 
     def test_files_land_in_the_usual_places(self):
-        for program in ("tbxrun", "tbxplot", "tbxcollect"):
+        for program in ("tbxrun", "tbxplot", "tbxcollect", "tbxsweep"):
             path = self.installed("bin", program)
             self.assertTrue(os.access(path, os.X_OK), path)
         for doc in (("share", "man", "man1", "tbxrun.1"),
                     ("share", "man", "man1", "tbxplot.1"),
                     ("share", "man", "man1", "tbxcollect.1"),
+                    ("share", "man", "man1", "tbxsweep.1"),
                     ("share", "doc", "tbxrun", "copyright"),
                     ("share", "doc", "tbxrun", "README.md"),
                     ("share", "doc", "tbxrun", "examples", "splash_zone.dat"),
@@ -48,6 +49,9 @@ class InstallTest(TempDirTest):
         self.assertTrue(life.stdout.startswith("tidal_zone: service life"), life.stdout)
         table = run(["tbxcollect", "tidal_zone"], cwd=work, env=env)
         self.assertEqual(table.stdout.splitlines()[1].split(",")[:2], ["tidal_zone", "50"])
+        run(["tbxsweep", "new", "tidal_zone", "s", "--vary", "xc.mean=50,70"], cwd=work, env=env)
+        run(["tbxsweep", "run", "s"], cwd=work, env=env)
+        self.assertIn("2 done", run(["tbxsweep", "status", "s"], cwd=work, env=env).stdout)
 
     @unittest.skipIf(shutil.which("man") is None, "man not found")
     def test_installed_manual_page_is_found_by_man(self):

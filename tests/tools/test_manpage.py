@@ -60,6 +60,19 @@ class ManPageTest(unittest.TestCase):
                     for spelling in filter(None, option):
                         self.assertIn(spelling, text)
 
+    def test_the_study_tool_has_every_command_and_option_explained(self):
+        result = rendered(os.path.join(SOURCE_DIR, "docs", "tbxsweep.1"))
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        text = result.stdout.replace("\u2010", "-").replace("\u2212", "-")
+        with open(os.path.join(SOURCE_DIR, "tools", "tbxsweep")) as f:
+            source = f.read()
+        commands = re.findall(r'add_parser\(\s*"(\w+)"', source)
+        options = set(re.findall(r'add_argument\(\s*(?:"-\w", )?"(--[\w-]+)"', source))
+        self.assertGreater(len(options), 10)
+        missing = [c for c in commands if f"tbxsweep {c}" not in text]
+        missing += sorted(o for o in options if o not in text)
+        self.assertEqual(missing, [], "missing from docs/tbxsweep.1")
+
 
 if __name__ == "__main__":
     skip_all_unless("groff")

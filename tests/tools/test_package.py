@@ -24,9 +24,10 @@ class PackageTest(TempDirTest):
         self.assertEqual(len(debs), 1, os.listdir(build))
 
         listing = run(["dpkg-deb", "--contents", debs[0]]).stdout
-        for program in ("tbxrun", "tbxplot", "tbxcollect"):
+        for program in ("tbxrun", "tbxplot", "tbxcollect", "tbxsweep"):
             self.assertRegex(listing, rf"(?m)^-rwxr-xr-x .* \./usr/bin/{program}$")
         for doc in ("man/man1/tbxrun.1", "man/man1/tbxplot.1", "man/man1/tbxcollect.1",
+                    "man/man1/tbxsweep.1", "tbxrun/tbxseries.py",
                     "doc/tbxrun/README.md", "doc/tbxrun/copyright",
                     "doc/tbxrun/examples/splash_zone.dat", "doc/tbxrun/examples/splash_zone.png"):
             self.assertRegex(listing, rf"(?m)^-rw-r--r-- .* \./usr/share/{re.escape(doc)}$")
