@@ -67,10 +67,12 @@ class NewTest(SweepTest):
         with open(self.path("s", "nsim-2000", "nsim-2000.dat")) as f:
             self.assertEqual(f.read(), base.replace("10000 ;", "2000  ;", 1))
         self.sweep("new", BASE, "g", "--vary", "xc.mean=45", "--vary", "Dcoef.sigma=0.25")
-        with open(self.path("g", "cover-45_dcoef.sigma-0.25", "cover-45_dcoef.sigma-0.25.dat")) as f:
+        name = "cover-45_dcoef.sigma-0.25"
+        with open(self.path("g", name, name + ".dat")) as f:
             text = f.read()
-        self.assertIn("\n   45     1.079  0.60   3.0    2.33   0      28     15     28   ;  #", text)
-        self.assertIn("\n   8.0    0.25   0.15   0.6    2.85   100    0      2      0    ;  #", text)
+        for row in ("   45     1.079  0.60   3.0    2.33   0      28     15     28   ;  #",
+                    "   8.0    0.25   0.15   0.6    2.85   100    0      2      0    ;  #"):
+            self.assertIn("\n" + row, text)
         with open(self.path("g", "study.json")) as f:
             self.assertEqual(json.load(f)["jobs"], [{"name": "cover-45_dcoef.sigma-0.25",
                                                      "values": {"xc.mean": "45",
@@ -111,7 +113,8 @@ class RunTest(SweepTest):
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                  start_new_session=True)
         deadline = time.monotonic() + 60
-        while not os.path.exists(self.path("s", names[1], names[1] + ".log")):
+        log = self.path("s", names[1], names[1] + ".log")
+        while not (os.path.exists(log) and read_bytes(log).endswith(b"\n")):  # started
             self.assertLess(time.monotonic(), deadline)
             time.sleep(0.02)
         os.killpg(first.pid, signal.SIGKILL)
@@ -177,6 +180,24 @@ class CollectTest(SweepTest):
         life = self.rows("study_life.csv")
         self.assertEqual([round(float(r["life_cornell_years"]), 1) for r in life],
                          [lives[c] for c in covers])
+
+    def test_the_summary_analysis_is_taken_where_it_exists(self):
+        self.sweep("new", BASE, "s", "--vary", "xc.mean=50,60")
+        self.sweep("run", "s")
+        points = [{"t": t, "beta": 9.5, "beta_low": None, "beta_high": 10.5}
+                  for t in [1] + list(range(10, 101, 10))]
+        summary = {"time_points": points, "service_life": {
+            "target_beta": 1.3, "years": 41.25, "low": 40.5, "high": 42.0, "cornell_years": 36.8}}
+        with open(self.path("s", "cover-60", "cover-60_summary.json"), "w") as f:
+            json.dump(summary, f)
+        self.sweep("collect", "s")
+        rows = [r for r in self.rows("study.csv") if r["time_years"] == "50"]
+        self.assertEqual([(r["job"], r["beta_std_low"], r["beta_std_high"], r["index_source"])
+                          for r in rows], [("cover-50", "", "", "reports"),
+                                           ("cover-60", "", "10.5", "summary")])
+        life = self.rows("study_life.csv")[1]
+        self.assertEqual((life["life_years"], life["life_low"], life["life_high"]),
+                         ("41.25", "40.5", "42.0"))
 
 
 class SlurmScriptTest(SweepTest):
