@@ -211,14 +211,17 @@ class SlurmScriptTest(SweepTest):
         self.assertIn("1 of 2 jobs to run", result.stderr)
         self.assertIn("--array=1-1%3", result.stdout)
         script = self.path("s", "slurm", "tbxsweep.sbatch")
+        tasks = result.stdout.split()[-1]
+        self.assertEqual(read_bytes(self.path("s", "slurm", tasks)), b"cover-60\n")
         with open(script) as f:
             self.assertIn("#SBATCH --cpus-per-task=2\n", f.read())
         env = dict(os.environ, SLURM_ARRAY_TASK_ID="1", SLURM_CPUS_PER_TASK="2")
-        run(["bash", script], env=env)
+        run(["bash", script, tasks], env=env)
         self.assertIn("2 done", self.sweep("status", "s").stdout)
         self.assertEqual(self.reports(self.path("s", "cover-60"), "cover-60"),
                          self.reports(self.by_hand("cover-60"), "cover-60"))
-        beyond = run(["bash", script], env=dict(env, SLURM_ARRAY_TASK_ID="2"), check=False)
+        beyond = run(["bash", script, tasks], env=dict(env, SLURM_ARRAY_TASK_ID="2"),
+                     check=False)
         self.assertEqual(beyond.returncode, 1)
         self.assertIn("no job on line 2", beyond.stderr)
 
