@@ -129,6 +129,7 @@ while [ -n "$(squeue -h -o %i 2>/dev/null)" ]; do
   sleep 0.5
 done
 python3 "$tbxsweep" status cluster
+echo "CPUs of the tasks (--cpus 1):" $(sed -n 's/^# tbxsweep: CPUs //p' cluster/*/*.log)
 jobs=0
 for rs in local/*/*_rs.dat; do
   for report in "$rs" "${rs%_rs.dat}_xls.dat"; do
