@@ -37,6 +37,10 @@ SCALAR_HELP = {
 INT_RE = re.compile(r"[+-]?[0-9]+")
 REAL_RE = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]{1,3})?")
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
+# The generator's state is the seed XOR this mask; a state of 0 or of plus
+# or minus its modulus stays where it is.
+SEED_MASK = 123459876
+LEHMER_MODULUS = 2**31 - 1
 
 
 class JobFileError(Exception):
@@ -293,4 +297,7 @@ def validation_error(get):
         return "a series (intervals above 1) needs t.last other than 0"
     if get("predict") == 1 and get("tp") < 1:
         return "tp must be at least 1 with predict 1"
+    if get("seed_mode") == 0 and (get("seed") ^ SEED_MASK) in (0, LEHMER_MODULUS,
+                                                               -LEHMER_MODULUS):
+        return f"seed {get('seed')} makes the random generator constant"
     return None

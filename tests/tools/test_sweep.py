@@ -87,6 +87,7 @@ class NewTest(SweepTest):
             (["--vary", "nsim=-1,100"], "job nsim--1: nsim must not be negative"),
             (["--vary", "t.last=0"], "needs t.last other than 0"),
             (["--vary", "Dcoef.mean=3"], "use Dcoef.mu"),
+            (["--vary", "seed=5,123459876"], "seed 123459876 makes the random generator constant"),
             (["--vary", "xc.mean=30:90:0"], "the step must lead from 30 to 90"),
             (["--vary", "seed=1:400:1", "--vary", "nsim=1:300:1"], "120000 jobs (400 x 300)"),
             (["--zip", "--vary", "xc.mean=40,50", "--vary", "seed=1,2,3"], "xc.mean has 2"),
@@ -141,17 +142,17 @@ class RunTest(SweepTest):
         self.assertIn("1 to run", self.sweep("run", "s").stderr)
 
     def test_a_failed_job_is_listed_and_collected_as_failed(self):
-        # This seed makes the generator constant: tbxrun refuses it when it runs.
-        self.sweep("new", BASE, "s", "--vary", "seed=12345,123459876")
+        self.sweep("new", BASE, "s", "--vary", "seed=12345,678")
+        os.mkdir(self.path("s", "seed-678", "seed-678_xls.dat"))  # its report cannot be written
         result = self.sweep("run", "s", status=1)
-        self.assertIn("failed: seed-123459876: Error: Initial seed gives a constant random "
-                      "sequence (log: ", result.stderr)
+        self.assertIn("failed: seed-678: Unable to open output file - jobname_xls.dat (log: ",
+                      result.stderr)
         result = self.sweep("collect", "s", status=1)
-        self.assertIn("failed: seed-123459876", result.stderr)
+        self.assertIn("failed: seed-678", result.stderr)
         self.assertEqual({r["job"] for r in self.rows("study.csv")}, {"seed-12345"})
         life = {r["job"]: r for r in self.rows("study_life.csv")}
-        self.assertEqual(life["seed-123459876"]["status"], "failed")
-        self.assertIn("constant random sequence", life["seed-123459876"]["message"])
+        self.assertEqual(life["seed-678"]["status"], "failed")
+        self.assertIn("Unable to open output file", life["seed-678"]["message"])
         self.assertEqual(life["seed-12345"]["status"], "done")
 
 
