@@ -5,57 +5,66 @@
 #
 #   bench/sweep_speed.sh [JOB.dat] [N] [ROUNDS]   (defaults: beta_series.dat 40 3)
 #
-# Needs build/tbxrun and taskset. Every time is the fastest of ROUNDS rounds
-# (each job's one-core time on its own); on a machine shared with other work
-# the numbers are only as good as its quietest moments.
+# Needs build/tbxrun, taskset and /usr/bin/time. Each one-core time is the
+# fastest of ROUNDS runs of that job, each study run the fastest of ROUNDS
+# runs; on a machine shared with other work the wall times are only as good
+# as its quietest moments. The CPU time (user + system of every process of a
+# pass) depends less on other work: a study run that takes no more CPU time
+# than the one-core runs loses nothing to running jobs side by side.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 job=$(realpath "${1:-$root/../shared/bench/beta_series.dat}")
 count=${2:-40}
 rounds=${3:-3}
-tbxrun="$root/build/tbxrun"
+export TBXRUN="$root/build/tbxrun"
+tbxsweep="$root/tools/tbxsweep"
 cores=$(nproc)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-export TBXRUN="$tbxrun"
-python3 "$root/tools/tbxsweep" new "$job" s --vary "seed=1001:$((1000 + count)):1" >/dev/null
+python3 "$tbxsweep" new "$job" s --vary "seed=1001:$((1000 + count)):1" >/dev/null
 names=$(ls s | grep -v study.json)
 
-now() { date +%s.%N; }
-fastest() { sort -g | head -n 1; }
+# one_job NAME CPU: runs the job pinned to CPU; prints "wall user+system".
+one_job() {
+  (cd "s/$1" && /usr/bin/time -f "%e %U %S" -o ../time.txt taskset -c "$2" "$TBXRUN" "$1" \
+    >/dev/null)
+  awk '{ print $1, $2 + $3 }' s/time.txt
+}
 
-declare -A best
+declare -A best_wall
+declare -A best_cpu
 for round in $(seq "$rounds"); do
   for name in $names; do
-    start=$(now)
-    (cd "s/$name" && taskset -c $(((round - 1) % cores)) "$tbxrun" "$name" >/dev/null)
-    t=$(echo "$(now) - $start" | bc)
-    if [ -z "${best[$name]:-}" ] || [ "$(echo "$t < ${best[$name]}" | bc)" -eq 1 ]; then
-      best[$name]=$t
+    read -r wall cpu < <(one_job "$name" $(((round - 1) % cores)))
+    if [ -z "${best_wall[$name]:-}" ] || awk "BEGIN { exit !($wall < ${best_wall[$name]}) }"; then
+      best_wall[$name]=$wall
+    fi
+    if [ -z "${best_cpu[$name]:-}" ] || awk "BEGIN { exit !($cpu < ${best_cpu[$name]}) }"; then
+      best_cpu[$name]=$cpu
     fi
   done
 done
-sum=0
-for name in $names; do sum=$(echo "$sum + ${best[$name]}" | bc); done
-ideal=$(echo "scale=3; $sum / $cores" | bc)
-echo "$count jobs of $(basename "$job"), $cores cores: sum of one-core times $sum s," \
-  "divided by the cores $ideal s"
+sum_wall=$(for n in $names; do echo "${best_wall[$n]}"; done | awk '{ s += $1 } END { print s }')
+sum_cpu=$(for n in $names; do echo "${best_cpu[$n]}"; done | awk '{ s += $1 } END { print s }')
+ideal=$(awk "BEGIN { print $sum_wall / $cores }")
+echo "$count jobs of $(basename "$job") on $cores cores: one-core times sum to $sum_wall s" \
+  "(CPU $sum_cpu s); divided by the cores: $ideal s"
 
 variants=("--engine pool" "--engine pool --pin")
 if command -v parallel >/dev/null; then
   variants+=("--engine parallel" "--engine parallel --pin")
 fi
 for variant in "${variants[@]}"; do
-  times=""
-  for round in $(seq "$rounds"); do
+  results=""
+  for _ in $(seq "$rounds"); do
     rm -f s/*/*_rs.dat s/*/*_xls.dat
-    start=$(now)
     # shellcheck disable=SC2086
-    python3 "$root/tools/tbxsweep" run $variant s 2>/dev/null
-    times+="$(echo "$(now) - $start" | bc)"$'\n'
+    /usr/bin/time -f "%e %U %S" -o time.txt python3 "$tbxsweep" run $variant s 2>/dev/null
+    results+=$(awk '{ print $1, $2 + $3 }' time.txt)$'\n'
   done
-  wall=$(printf '%s' "$times" | fastest)
-  echo "tbxsweep run $variant: $wall s, $(echo "scale=3; $wall / $ideal" | bc) x the ideal"
+  read -r wall cpu < <(printf '%s' "$results" | sort -g | head -n 1)
+  echo "tbxsweep run $variant: $wall s, $(awk "BEGIN { printf \"%.3f\", $wall / $ideal }") x" \
+    "the ideal; CPU $cpu s, $(awk "BEGIN { printf \"%.3f\", $cpu / $sum_cpu }") x the one-core CPU"
 done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
