@@ -171,11 +171,10 @@ class JobFile:
 
 
 def read_job_file(path):
+    # Comments may hold any byte; latin-1 keeps every byte as it is.
     try:
-        with open(path, encoding="ascii") as f:
+        with open(path, encoding="latin-1", newline="") as f:
             text = f.read()
-    except UnicodeDecodeError:
-        raise JobFileError(f"{path}: not a plain ASCII text file") from None
     except OSError as e:
         raise JobFileError(f"{path}: {e.strerror}") from None
     return JobFile(text, path)
