@@ -1,0 +1,278 @@
+"""A parameter study of tbxrun jobs: made from a base job, kept in a folder.
+
+A study is a folder: study.json lists the jobs and their values, and every
+job lives in a folder of its own, STUDY/NAME/NAME.dat, where tbxrun writes
+its reports and tbxsweep the job's log, NAME.log, with its console output
+between a first line that says where and when it started and a last line
+with its exit status.
+"""
+
+import itertools
+import json
+import math
+import os
+import re
+import shutil
+import socket
+import stat
+from decimal import Decimal, InvalidOperation
+
+from tbxjobfile import (JobFileError, check_value, parameter_fits_type, parse_field,
+                        read_job_file, validation_error)
+from tbxseries import RS_SUFFIX, XLS_SUFFIX
+
+MAX_JOBS = 100_000
+MAX_NAME = 200  # a file name holds 255 bytes: the job name and the longest suffix
+STUDY_FILE = "study.json"
+STUDY_FORMAT = 1
+# The first and last line of a job's log around tbxrun's console output; the
+# Slurm script writes the same lines.
+LOG_START = "# tbxsweep: started {job} on {host}, process {pid}, at {when}"
+LOG_END = "# tbxsweep: exit status {status}"
+LOG_START_RE = re.compile(r"# tbxsweep: started \S+ on (\S+), process (\d+), at ")
+LOG_END_RE = re.compile(r"# tbxsweep: exit status (\d+)$")
+JOB_NAME_RE = re.compile(r"[A-Za-z0-9+-][A-Za-z0-9._+-]*")
+
+
+class StudyError(Exception):
+    """Something tbxsweep refuses or cannot do: the message says what and why."""
+
+
+def fail(message):
+    raise StudyError(message)
+
+
+
+# ----------------------------------------------------------------------------
+# Values of --vary
+
+def expand_values(text, kind):
+    """The values of a list (40,50,60) or an inclusive range (30:90:5), as text."""
+    if ":" in text:
+        parts = text.split(":")
+        if len(parts) != 3:
+            fail(f"'{text}': a range is FIRST:LAST:STEP")
+        try:
+            first, last, step = (Decimal(p) for p in parts)
+        except InvalidOperation:
+            fail(f"'{text}': a range is FIRST:LAST:STEP, three numbers")
+        if not all(d.is_finite() for d in (first, last, step)) or step == 0 or \
+                (last - first) * step < 0:
+            fail(f"'{text}': the step must lead from {parts[0]} to {parts[1]}")
+        count = int((last - first) / step) + 1
+        if count > MAX_JOBS:
+            fail(f"'{text}' has {count} values, more than {MAX_JOBS}")
+        values = [first + i * step for i in range(count)]
+        if kind == "int" and any(v != v.to_integral_value() for v in values):
+            fail(f"'{text}': this field takes whole numbers")
+        texts = [str(int(v)) if kind == "int" else plain(v) for v in values]
+    else:
+        texts = [v.strip() for v in text.split(",")]
+    if not texts or any(not v for v in texts):
+        fail(f"'{text}': an empty value")
+    if len(set(texts)) != len(texts):
+        fail(f"'{text}': a value is given twice")
+    return texts
+
+
+def plain(d):
+    """A Decimal as a number without exponent: 30, 32.5, 0.05."""
+    text = format(d, "f")
+    if "." in text:
+        text = text.rstrip("0").rstrip(".")
+    return text or "0"
+
+
+def parse_vary(spec):
+    field_name, sep, values = spec.partition("=")
+    if not sep or not values:
+        fail(f"--vary '{spec}': write FIELD=VALUES, for example xc.mean=30:90:5")
+    field = parse_field(field_name.strip())
+    texts = expand_values(values, field.kind)
+    for v in texts:
+        try:
+            check_value(v, field.kind)
+        except JobFileError as e:
+            fail(f"--vary {field.name}: {e}")
+    return field, texts
+
+
+def job_names(fields, combinations):
+    names = ["_".join(f"{f.label}-{v}" for f, v in zip(fields, combo)) for combo in combinations]
+    return names
+
+
+# ----------------------------------------------------------------------------
+# tbxsweep new
+
+def new_study(args):
+    if args.zip and len(args.vary) < 2:
+        fail("--zip pairs the values of two or more --vary")
+    base_path = args.base if args.base.endswith(".dat") else args.base + ".dat"
+    base = read_job_file(base_path)
+    varied = [parse_vary(spec) for spec in args.vary]
+    fields = [f for f, _ in varied]
+    for a, b in itertools.combinations(fields, 2):
+        if a.slot == b.slot:
+            fail(f"{a.name} and {b.name} are the same field")
+    lists = [values for _, values in varied]
+    if args.zip:
+        if len({len(v) for v in lists}) != 1:
+            fail("--zip needs the same number of values in every --vary: " +
+                 ", ".join(f"{f.name} has {len(v)}" for f, v in varied))
+        combinations = list(zip(*lists))
+    else:
+        count = math.prod(len(v) for v in lists)
+        if count > MAX_JOBS:
+            fail(f"{count} jobs ({' x '.join(str(len(v)) for v in lists)}): more than "
+                 f"{MAX_JOBS}; split the study")
+        combinations = list(itertools.product(*lists))
+    names = job_names(fields, combinations)
+    longest = max(names, key=len)
+    if len(longest) > MAX_NAME:
+        fail(f"a job name of {len(longest)} characters ({longest}): at most {MAX_NAME}, so "
+             "that the file names of its reports fit; vary fewer fields at a time")
+    for name, combo in zip(names, combinations):
+        check_job(base, fields, combo, name)
+    study = os.path.normpath(args.study)
+    if os.path.lexists(study) and not (os.path.isdir(study) and not os.listdir(study)):
+        fail(f"{study} exists already: give a new folder for the study")
+
+    # Everything goes into a hidden folder beside the study that takes its
+    # name when complete, so that a failure leaves no half study.
+    temp = os.path.join(os.path.dirname(study) or ".",
+                        f".{os.path.basename(study)}.tmp{os.getpid()}")
+    try:
+        os.mkdir(temp)
+        jobs = []
+        for name, combo in zip(names, combinations):
+            os.mkdir(os.path.join(temp, name))
+            text = base.with_values({f.slot: v for f, v in zip(fields, combo)})
+            with open(os.path.join(temp, name, name + ".dat"), "w", encoding="latin-1",
+                      newline="") as f:
+                f.write(text)
+            jobs.append({"name": name, "values": {f.name: v for f, v in zip(fields, combo)}})
+        description = {
+            "format": STUDY_FORMAT,
+            "base": os.path.abspath(base_path),
+            "mode": "zip" if args.zip else "grid",
+            "fields": [{"field": f.name, "label": f.label, "unit": f.unit, "values": v}
+                       for f, v in varied],
+            "jobs": jobs,
+        }
+        with open(os.path.join(temp, STUDY_FILE), "w", encoding="utf-8") as f:
+            json.dump(description, f, indent=1)
+            f.write("\n")
+        if os.path.isdir(study):
+            os.rmdir(study)
+        os.rename(temp, study)
+    except OSError as e:
+        shutil.rmtree(temp, ignore_errors=True)
+        fail(f"{study}: {e.strerror}")
+    print(f"{study}: {plural(len(jobs), 'job')} "
+          f"({', '.join(f.name + ' ' + plural(len(v), 'value') for f, v in varied)}"
+          f"{', zipped' if args.zip else ''})")
+    return 0
+
+
+def plural(count, word):
+    return f"{count} {word}" + ("" if count == 1 else "s")
+
+
+def check_job(base, fields, combo, name):
+    """Refuse a combination that tbxrun would refuse."""
+    values = {f.slot: check_value(v, f.kind) for f, v in zip(fields, combo)}
+
+    def get(slot):
+        return values[slot] if slot in values else base.value(slot)
+
+    for f in fields:
+        if f.variable is not None:
+            why = parameter_fits_type(f, get(f"type.{f.variable}"))
+            if why:
+                fail(f"job {name}: {why}")
+    why = validation_error(get)
+    if why:
+        fail(f"job {name}: {why}")
+
+
+# ----------------------------------------------------------------------------
+# The study on disk
+
+class Study:
+    def __init__(self, folder):
+        self.folder = os.path.normpath(folder)
+        path = os.path.join(self.folder, STUDY_FILE)
+        try:
+            with open(path, encoding="utf-8") as f:
+                data = json.load(f)
+        except OSError as e:
+            fail(f"{path}: {e.strerror}: is {self.folder} a study made by tbxsweep new?")
+        except ValueError as e:
+            fail(f"{path}: not a study description ({e})")
+        if data.get("format") != STUDY_FORMAT:
+            fail(f"{path}: a study description of an unknown format")
+        try:
+            self.fields = data["fields"]
+            self.jobs = data["jobs"]
+            bad = next((j["name"] for j in self.jobs if not JOB_NAME_RE.fullmatch(j["name"])),
+                       None)
+        except (KeyError, TypeError):
+            fail(f"{path}: not a study description (no fields and jobs)")
+        if bad is not None:
+            fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
+
+    def job_path(self, name, suffix=""):
+        return os.path.join(self.folder, name, name + suffix)
+
+    def is_complete(self, name):
+        """Both reports exist as files and are newer than the job file."""
+        try:
+            job = os.stat(self.job_path(name, ".dat")).st_mtime_ns
+            reports = [os.stat(self.job_path(name, s)) for s in (RS_SUFFIX, XLS_SUFFIX)]
+        except OSError:
+            return False
+        return all(stat.S_ISREG(r.st_mode) and r.st_mtime_ns > job for r in reports)
+
+    def state(self, name):
+        """done, failed, running, interrupted or waiting, and the failure message."""
+        if self.is_complete(name):
+            return "done", ""
+        log = self.job_path(name, ".log")
+        try:
+            if os.stat(log).st_mtime_ns < os.stat(self.job_path(name, ".dat")).st_mtime_ns:
+                return "waiting", ""  # the job was changed after that run
+            with open(log, encoding="utf-8", errors="replace") as f:
+                lines = f.read().splitlines()
+        except OSError:
+            return "waiting", ""
+        end = LOG_END_RE.match(lines[-1]) if lines else None
+        if end:
+            return "failed", failure_message(lines[1:-1], int(end.group(1)))
+        start = LOG_START_RE.match(lines[0]) if lines else None
+        if start and start.group(1) == socket.gethostname() and not alive(int(start.group(2))):
+            return "interrupted", ""
+        return "running", ""
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        pass
+    return True
+
+
+def failure_message(output, status):
+    """What went wrong, from tbxrun's console output: the lines of its error report."""
+    if status == 0:
+        return "exit status 0 but the reports are missing or older than the job file"
+    for i, line in enumerate(output):
+        if line.strip() == "ERROR:":
+            report = list(itertools.takewhile(str.strip, output[i + 1:]))
+            return " ".join(" ".join(report).split())
+    text = [line for line in output if line.strip()]
+    what = f"killed by signal {status - 128}" if status > 128 else f"exit status {status}"
+    return what + (f": {text[-1].strip()}" if text else "")
