@@ -12,7 +12,7 @@ import sys
 
 from tbxseries import (SERIES_COLUMNS, XLS_SUFFIX, InputError, read_xls, service_life,
                        write_atomically)
-from tbxstudy import Study, fail
+from tbxstudy import SUMMARY_SUFFIX, Study, fail
 
 DEFAULT_TARGET_LIFE = 50.0
 
@@ -42,7 +42,7 @@ def number_text(x):
 
 def read_summary(study, name):
     """The job's summary analysis (JOB_summary.json) when tbxrun wrote one, else None."""
-    path = study.job_path(name, "_summary.json")
+    path = study.job_path(name, SUMMARY_SUFFIX)
     try:
         if os.stat(path).st_mtime_ns <= os.stat(study.job_path(name, ".dat")).st_mtime_ns:
             return None

@@ -31,6 +31,7 @@ LOG_START = "# tbxsweep: started {job} on {host}, process {pid}, at {when}"
 LOG_END = "# tbxsweep: exit status {status}"
 LOG_START_RE = re.compile(r"# tbxsweep: started \S+ on (\S+), process (\d+), at ")
 LOG_END_RE = re.compile(r"# tbxsweep: exit status (\d+)$")
+SUMMARY_SUFFIX = "_summary.json"
 JOB_NAME_RE = re.compile(r"[A-Za-z0-9+-][A-Za-z0-9._+-]*")
 
 
@@ -221,15 +222,21 @@ class Study:
             fail(f"{path}: not a study description (no fields and jobs)")
         if bad is not None:
             fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
+        self.outputs = (RS_SUFFIX, XLS_SUFFIX)
+
+    def expect_summary(self, options):
+        """With tbxrun's --summary among the options, a job also needs its summary."""
+        if "--summary" in options:
+            self.outputs = (RS_SUFFIX, XLS_SUFFIX, SUMMARY_SUFFIX)
 
     def job_path(self, name, suffix=""):
         return os.path.join(self.folder, name, name + suffix)
 
     def is_complete(self, name):
-        """Both reports exist as files and are newer than the job file."""
+        """The reports exist as files and are newer than the job file."""
         try:
             job = os.stat(self.job_path(name, ".dat")).st_mtime_ns
-            reports = [os.stat(self.job_path(name, s)) for s in (RS_SUFFIX, XLS_SUFFIX)]
+            reports = [os.stat(self.job_path(name, s)) for s in self.outputs]
         except OSError:
             return False
         return all(stat.S_ISREG(r.st_mode) and r.st_mtime_ns > job for r in reports)
@@ -268,7 +275,8 @@ def alive(pid):
 def failure_message(output, status):
     """What went wrong, from tbxrun's console output: the lines of its error report."""
     if status == 0:
-        return "exit status 0 but the reports are missing or older than the job file"
+        return "exit status 0 but an output (a report, the summary) is missing or older " \
+            "than the job file"
     for i, line in enumerate(output):
         if line.strip() == "ERROR:":
             report = list(itertools.takewhile(str.strip, output[i + 1:]))
