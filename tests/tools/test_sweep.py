@@ -142,18 +142,21 @@ class RunTest(SweepTest):
         self.assertIn("1 to run", self.sweep("run", "s").stderr)
 
     def test_a_failed_job_is_listed_and_collected_as_failed(self):
-        self.sweep("new", BASE, "s", "--vary", "seed=12345,678")
-        os.mkdir(self.path("s", "seed-678", "seed-678_xls.dat"))  # its report cannot be written
-        result = self.sweep("run", "s", status=1)
-        self.assertIn("failed: seed-678: Unable to open output file - jobname_xls.dat (log: ",
-                      result.stderr)
-        result = self.sweep("collect", "s", status=1)
-        self.assertIn("failed: seed-678", result.stderr)
-        self.assertEqual({r["job"] for r in self.rows("study.csv")}, {"seed-12345"})
-        life = {r["job"]: r for r in self.rows("study_life.csv")}
-        self.assertEqual(life["seed-678"]["status"], "failed")
-        self.assertIn("Unable to open output file", life["seed-678"]["message"])
-        self.assertEqual(life["seed-12345"]["status"], "done")
+        for engine in ("pool", "parallel") if shutil.which("parallel") else ("pool",):
+            with self.subTest(engine=engine):
+                shutil.rmtree(self.path("s"), ignore_errors=True)
+                self.sweep("new", BASE, "s", "--vary", "seed=12345,678")
+                os.mkdir(self.path("s", "seed-678", "seed-678_xls.dat"))  # cannot be written
+                result = self.sweep("run", "--engine", engine, "s", status=1)
+                self.assertIn("failed: seed-678: Unable to open output file - jobname_xls.dat "
+                              "(log: ", result.stderr)
+                result = self.sweep("collect", "s", status=1)
+                self.assertIn("failed: seed-678", result.stderr)
+                self.assertEqual({r["job"] for r in self.rows("study.csv")}, {"seed-12345"})
+                life = {r["job"]: r for r in self.rows("study_life.csv")}
+                self.assertEqual(life["seed-678"]["status"], "failed")
+                self.assertIn("Unable to open output file", life["seed-678"]["message"])
+                self.assertEqual(life["seed-12345"]["status"], "done")
 
 
 class CollectTest(SweepTest):
