@@ -184,6 +184,12 @@ class CollectTest(SweepTest):
         life = self.rows("study_life.csv")
         self.assertEqual([round(float(r["life_cornell_years"]), 1) for r in life],
                          [lives[c] for c in covers])
+        if shutil.which("gnuplot"):
+            self.assertEqual(self.sweep("plot", "s").stdout, answer)
+            for chart in ("pf", "design"):
+                for fmt in ("png", "svg"):
+                    self.assertGreater(os.path.getsize(self.path("s", f"study_{chart}.{fmt}")),
+                                       1000)
 
     def test_the_summary_analysis_is_taken_where_it_exists(self):
         self.sweep("new", BASE, "s", "--vary", "xc.mean=50,60")
