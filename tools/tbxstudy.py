@@ -223,6 +223,7 @@ class Study:
         if bad is not None:
             fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
         self.outputs = (RS_SUFFIX, XLS_SUFFIX)
+        self.cluster_done = False  # no task of the study is queued or running on a cluster
 
     def expect_summary(self, options):
         """With tbxrun's --summary among the options, a job also needs its summary."""
@@ -257,9 +258,11 @@ class Study:
         if end:
             return "failed", failure_message(lines[1:-1], int(end.group(1)))
         start = LOG_START_RE.match(lines[0]) if lines else None
-        if start and start.group(1) == socket.gethostname() and not alive(int(start.group(2))):
-            return "interrupted", ""
-        return "running", ""
+        if start and start.group(1) == socket.gethostname():
+            return ("running" if alive(int(start.group(2))) else "interrupted"), ""
+        # Started on another machine: running unless the cluster has no task
+        # of the study left.
+        return ("interrupted" if self.cluster_done else "running"), ""
 
 
 def alive(pid):

@@ -11,7 +11,8 @@ import sys
 import time
 import unittest
 
-from tooltest import EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run, tool
+from tooltest import (EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run, tool,
+                      write)
 
 BASE = os.path.join(EXAMPLES_DIR, "splash_zone")  # nsim 10000, 11 time points
 ENV = dict(os.environ, TBXRUN=TBXRUN)
@@ -234,6 +235,22 @@ class SlurmScriptTest(SweepTest):
                      check=False)
         self.assertEqual(beyond.returncode, 1)
         self.assertIn("no job on line 2", beyond.stderr)
+
+    def test_a_task_started_elsewhere_is_running_until_the_cluster_has_none_left(self):
+        self.sweep("new", BASE, "s", "--vary", "xc.mean=40")
+        write(self.path("s", "cover-40", "cover-40.log"),
+              "# tbxsweep: started cover-40 on node17, process 4242, at 2026-12-07T10:00:00Z\n")
+        os.mkdir(self.path("s", "slurm"))
+        write(self.path("s", "slurm", "submitted"), "tasks-1.txt: 71 72\n")
+        os.mkdir(self.path("bin"))
+        squeue = write(self.path("bin", "squeue"), "#!/bin/sh\ncat \"$SQUEUE_ANSWER\"\n")
+        os.chmod(squeue, 0o755)
+        for queued, state in (("71_3\n", "1 running"), ("", "1 interrupted")):
+            answer = write(self.path("answer"), queued)
+            env = dict(ENV, PATH=self.path("bin") + os.pathsep + os.environ["PATH"],
+                       SQUEUE_ANSWER=answer)
+            result = tool("tbxsweep", "status", "s", cwd=self.dir, env=env)
+            self.assertIn(state, result.stdout)
 
 
 if __name__ == "__main__":
