@@ -1,6 +1,7 @@
 """tbxsweep: studies made from a base job, run, resumed, collected; the Slurm task script."""
 
 import csv
+import fcntl
 import json
 import os
 import re
@@ -138,6 +139,10 @@ class RunTest(SweepTest):
             self.assertTrue(log[0].startswith(f"# tbxsweep: started {name} on "))
             self.assertEqual(log[-1], "# tbxsweep: exit status 0")
         self.assertIn("4 done, 0 running, 0 failed", self.sweep("status", "s").stdout)
+        with open(self.path("s", "study.json"), "rb") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)  # as a run of the study in progress holds it
+            self.assertIn("another tbxsweep run is running this study",
+                          self.sweep("run", "s", status=1).stderr)
         # A job file changed after its run makes the job due again.
         os.utime(self.path("s", names[2], names[2] + ".dat"))
         self.assertIn("1 to run", self.sweep("run", "s").stderr)
