@@ -84,10 +84,10 @@ def plain(d):
     return text or "0"
 
 
-def parse_vary(spec):
-    field_name, sep, values = spec.partition("=")
+def parse_vary(option):
+    field_name, sep, values = option.partition("=")
     if not sep or not values:
-        fail(f"--vary '{spec}': write FIELD=VALUES, for example xc.mean=30:90:5")
+        fail(f"--vary '{option}': write FIELD=VALUES, for example xc.mean=30:90:5")
     field = parse_field(field_name.strip())
     texts = expand_values(values, field.kind)
     for v in texts:
@@ -111,7 +111,7 @@ def new_study(args):
         fail("--zip pairs the values of two or more --vary")
     base_path = args.base if args.base.endswith(".dat") else args.base + ".dat"
     base = read_job_file(base_path)
-    varied = [parse_vary(spec) for spec in args.vary]
+    varied = [parse_vary(option) for option in args.vary]
     fields = [f for f, _ in varied]
     for a, b in itertools.combinations(fields, 2):
         if a.slot == b.slot:
