@@ -20,6 +20,9 @@ import random
 
 import mpmath
 
+from double_eval import (cody_erfc, cody_log_gamma, erfinv, inverse_beta, lognormal_deviate,
+                         normal_deviate)
+
 mpmath.mp.dps = 60
 OUT = os.path.dirname(os.path.abspath(__file__))
 rng = random.Random(1969)
@@ -109,125 +112,6 @@ for a, b in ((1.0, 1.0), (2.0, 3.0), (2.0, 5.0), (0.8, 1.6), (5.0, 1.5), (20.0, 
 write("prob_inverse_beta.inc", "{p, a, b, x with I_x(a, b) = p}", rows)
 
 
-# --- the approximations themselves, in double arithmetic ---------------------
-# Coefficients as published with Cody's SPECFUN routines CALERF and DLGAMA.
-N1 = [3.16112374387056560e0, 1.13864154151050156e2, 3.77485237685302021e2,
-      3.20937758913846947e3, 1.85777706184603153e-1]
-D1 = [2.36012909523441209e1, 2.44024637934444173e2, 1.28261652607737228e3,
-      2.84423683343917062e3]
-N2 = [5.64188496988670089e-1, 8.88314979438837594e0, 6.61191906371416295e1,
-      2.98635138197400131e2, 8.81952221241769090e2, 1.71204761263407058e3,
-      2.05107837782607147e3, 1.23033935479799725e3, 2.15311535474403846e-8]
-D2 = [1.57449261107098347e1, 1.17693950891312499e2, 5.37181101862009858e2,
-      1.62138957456669019e3, 3.29079923573345963e3, 4.36261909014324716e3,
-      3.43936767414372164e3, 1.23033935480374942e3]
-N3 = [3.05326634961232344e-1, 3.60344899949804439e-1, 1.25781726111229246e-1,
-      1.60837851487422766e-2, 6.58749161529837803e-4, 1.63153871373020978e-2]
-D3 = [2.56852019228982242e0, 1.87295284992346047e0, 5.27905102951428412e-1,
-      6.05183413124413191e-2, 2.33520497626869185e-3]
-
-
-def cody_erfc(x):
-    y = abs(x)
-    if y <= 0.46875:
-        s = y * y
-        num, den = N1[4] * s, s
-        for i in range(3):
-            num = (num + N1[i]) * s
-            den = (den + D1[i]) * s
-        res = 1.0 - y * (num + N1[3]) / (den + D1[3])
-    else:
-        if y <= 4.0:
-            num, den = N2[8] * y, y
-            for i in range(7):
-                num = (num + N2[i]) * y
-                den = (den + D2[i]) * y
-            r = (num + N2[7]) / (den + D2[7])
-        else:
-            s = 1.0 / (y * y)
-            num, den = N3[5] * s, s
-            for i in range(4):
-                num = (num + N3[i]) * s
-                den = (den + D3[i]) * s
-            r = s * (num + N3[4]) / (den + D3[4])
-            r = (1.0 / math.sqrt(3.14159265358979) - r) / y
-        w = math.trunc(16.0 * y) / 16.0
-        delta = (y - w) * (y + w)
-        res = math.exp(-w * w) * math.exp(-delta) * r
-    return -res if x < 0 else res
-
-
-LG_D1 = -5.772156649015328605195174e-1
-LG_P1 = [4.945235359296727046734888e0, 2.018112620856775083915565e2,
-         2.290838373831346393026739e3, 1.131967205903380828685045e4,
-         2.855724635671635335736389e4, 3.848496228443793359990269e4,
-         2.637748787624195437963534e4, 7.225813979700288197698961e3]
-LG_Q1 = [6.748212550303777196073036e1, 1.113332393857199323513008e3,
-         7.738757056935398733233834e3, 2.763987074403340708898585e4,
-         5.499310206226157329794414e4, 6.161122180066002127833352e4,
-         3.635127591501940507276287e4, 8.785536302431013170870835e3]
-LG_D2 = 4.227843350984671393993777e-1
-LG_P2 = [4.974607845568932035012064e0, 5.424138599891070494101986e2,
-         1.550693864978364947665077e4, 1.847932904445632425417223e5,
-         1.088204769468828767498470e6, 3.338152967987029735917223e6,
-         5.106661678927352456275255e6, 3.074109054850539556250927e6]
-LG_Q2 = [1.830328399370592604055942e2, 7.765049321445005871323047e3,
-         1.331903827966074194402448e5, 1.136705821321969608938755e6,
-         5.267964117437946917577538e6, 1.346701454311101692290052e7,
-         1.782736530353274213975932e7, 9.533095591844353613395747e6]
-LG_D4 = 1.791759469228055000094023e0
-LG_P4 = [1.474502166059939948905062e4, 2.426813369486704502836312e6,
-         1.214755574045093227939592e8, 2.663432449630976949898078e9,
-         2.940378956634553899906876e10, 1.702665737765398868392998e11,
-         4.926125793377430887588120e11, 5.606251856223951465078242e11]
-LG_Q4 = [2.690530175870899333379843e3, 6.393885654300092398984238e5,
-         4.135599930241388052042842e7, 1.120872109616147941376570e9,
-         1.488613728678813811542398e10, 1.016803586272438228077304e11,
-         3.417476345507377132798597e11, 4.463158187419713286462081e11]
-LG_CS = [-1.910444077728e-3, 8.4171387781295e-4, -5.952379913043012e-4,
-         7.93650793500350248e-4, -2.777777777777681622553e-3,
-         8.333333333333333331554247e-2, 5.7083835261e-3]
-LG_SPI = 0.9189385332046727417803297
-EPS = 2.22044609250313e-16
-
-
-def rational(y, p, q, den):
-    num = 0.0
-    for i in range(8):
-        num = num * y + p[i]
-        den = den * y + q[i]
-    return num, den
-
-
-def cody_log_gamma(x, form=None):
-    """form selects an interval by number (1..7) regardless of x."""
-    if form is None:
-        form = 1 + sum(x > e for e in (EPS, 0.5, 0.6796875, 1.5, 4.0, 12.0))
-    if form == 1:
-        return -math.log(x)
-    if form in (2, 4):
-        y = x if form == 2 else (x - 0.5) - 0.5
-        num, den = rational(y, LG_P1, LG_Q1, 1.0)
-        r = y * (LG_D1 + y * num / den)
-        return -math.log(x) + r if form == 2 else r
-    if form in (3, 5):
-        y = (x - 0.5) - 0.5 if form == 3 else x - 2.0
-        num, den = rational(y, LG_P2, LG_Q2, 1.0)
-        r = y * (LG_D2 + y * num / den)
-        return -math.log(x) + r if form == 3 else r
-    if form == 6:
-        y = x - 4.0
-        num, den = rational(y, LG_P4, LG_Q4, -1.0)
-        return LG_D4 + y * num / den
-    xsq = x * x
-    r = LG_CS[6]
-    for i in range(6):
-        r = r / xsq + LG_CS[i]
-    r = r / x
-    lx = math.log(x)
-    return r + LG_SPI - 0.5 * lx + x * (lx - 1.0)
-
-
 rows = []
 for x in (0.25, 0.46875, 0.5, 1.0, 2.5, 4.0, 4.5, 10.0, -1.0, -4.5):
     rows.append(('"erfc"', repr(x), repr(cody_erfc(x))))
@@ -241,3 +125,72 @@ for form, x in enumerate([0.5, 0.6796875, 1.5, 4.0, 12.0], start=2):
 for x in (1e-20, 0.3, 0.6, 1.2, 3.0, 7.0, 12.5, 1e6):
     rows.append(('"log_gamma"', repr(x), repr(cody_log_gamma(x))))
 write("prob_pinned.inc", '{"function", x, its approximation in double arithmetic}', rows)
+
+
+# --- erf^-1 and the samplers, in double arithmetic ---------------------------
+# Each pinned value is also checked here against mpmath, which guards the
+# double evaluation against a slip in transcription.
+def close(value, reference, tolerance):
+    assert abs(mpmath.mpf(value) - reference) <= tolerance * abs(reference) + 1e-300, \
+        (value, reference, mpmath.mpf(value) - reference)
+
+
+# A grid over [0, 0.999], dense near 0.98 to 0.999 where erf is flat and a
+# changed Newton step moves the most bits, the two ends of the substitution
+# rule, and the meeting point of the two initial estimates.
+ys = [0.0, 1e-300, 1e-12, 0.7, math.nextafter(0.7, 1.0), 0.98, 0.999,
+      math.nextafter(0.999, 0.0), math.nextafter(0.999, 1.0), 1.0]
+ys += [i / 100 for i in range(1, 98)]
+ys += [rng.uniform(0.98, 0.999) for _ in range(120)]
+ys += [rng.uniform(0.0, 0.98) for _ in range(60)]
+rows = []
+for y in ys:
+    x = erfinv(y)
+    if y <= 0.999:
+        close(x, mpmath.erfinv(mpmath.mpf(y)), 1e-12)
+    rows.append((repr(y), repr(x)))
+    if y != 0.0:
+        rows.append((repr(-y), repr(erfinv(-y))))
+write("prob_pinned_inverse_erf.inc", "{y, erf^-1(y) in double arithmetic}", rows)
+
+
+def uniforms(count):
+    """Uniform numbers as the generator makes them, with the ends and the far
+    tails around the substitution limit 2u - 1 = -+0.999."""
+    us = [0.0, 1.0, 4.656612875245797e-10, 0.0005, 0.0004999, 0.9995, 0.5, 0.15, 0.85, 0.01, 0.99]
+    for y in (math.nextafter(-0.999, 0.0), math.nextafter(0.999, 0.0)):
+        us += [(1.0 + y) / 2.0, math.nextafter((1.0 + y) / 2.0, 0.5)]
+
+    us += [rng.randrange(1, 2147483647) * 4.656612875245797e-10 for _ in range(count)]
+    return us
+
+
+def quantile(u, mean, std):
+    y = mpmath.mpf(2.0 * u - 1.0)  # the argument as the program rounds it
+    if abs(y) > 0.999:
+        y = mpmath.sign(y) * mpmath.mpf(0.9)
+    return mean + mpmath.sqrt(2) * std * mpmath.erfinv(y)
+
+
+rows = []
+for u in uniforms(240):
+    mean, std = rng.choice([(0.0, 1.0), (50.0, 8.0), (20.0, 2.0), (0.4, 0.06), (-3.5, 11.0)])
+    v = normal_deviate(u, mean, std)
+    close(v - mean, quantile(u, mean, std) - mean, 1e-12)
+    rows.append(('"normal"', repr(u), repr(mean), repr(std), repr(v)))
+for u in uniforms(240):
+    lam, zeta = rng.choice([(0.693, 0.2), (3.3, 0.1), (-0.5, 0.8), (1.1, 0.15)])
+    v = lognormal_deviate(u, lam, zeta)
+    close(v, mpmath.exp(quantile(u, lam, zeta)), 1e-12)
+    rows.append(('"lognormal"', repr(u), repr(lam), repr(zeta), repr(v)))
+for u in uniforms(240):
+    a, b = rng.choice([(2.0, 3.0), (4.0, 6.0), (9.0, 11.0), (0.8, 1.6), (5.0, 1.5), (1.0, 1.0),
+                       (30.0, 12.0)])
+    v = inverse_beta(u, a, b)
+    if 0.0 < u < 1.0:
+        p = mpmath.betainc(a, b, 0, mpmath.mpf(v), regularized=True)
+        # Near 0 the absolute stopping test ends the iteration early.
+        assert abs(p - u) <= 1e-9 or v < 1e-7, (u, a, b, v, p)
+    rows.append(('"beta"', repr(u), repr(a), repr(b), repr(v)))
+write("prob_pinned_samplers.inc",
+      '{"distribution", u, first parameter, second parameter, variate in double arithmetic}', rows)

@@ -40,6 +40,32 @@ TEST(ChlorideModel, LoadFollowsTheWrittenOrderOfOperations) {
   EXPECT_LT(s, 50.0);
 }
 
+struct PinnedSimulation {
+  double dcoef, ccr, cs, n, t, to, temp, te, model_factor;
+  double temperature, age, depth, s;
+};
+
+constexpr PinnedSimulation PINNED[] = {
+#include "data/job_model_pinned.inc"
+};
+
+// The model's bits for a table of sampled values, from an evaluation of the
+// same formulas in double arithmetic (see the generator): te differs from to,
+// temperatures spread over -10 .. 45 C.
+TEST(ChlorideModel, PinnedBits) {
+  for (const PinnedSimulation& p : PINNED) {
+    const double m = 1 - p.n;
+    const double temperature = temperature_factor(p.temp);
+    const double age = age_factor(p.te / 365, p.to / 365, m, p.n, p.t);
+    const double depth = depth_factor(p.ccr, p.cs);
+    const double s = load(diffusion_prefix(p.dcoef, m, temperature), p.t, age, depth, p.model_factor);
+    EXPECT_EQ(temperature, p.temperature) << "T = " << p.temp;
+    EXPECT_EQ(age, p.age) << "te = " << p.te << ", to = " << p.to << ", n = " << p.n << ", t = " << p.t;
+    EXPECT_EQ(depth, p.depth) << "Ccr = " << p.ccr << ", Cs = " << p.cs;
+    EXPECT_EQ(s, p.s) << "Dcoef = " << p.dcoef;
+  }
+}
+
 TEST(ChlorideModel, CriticalAboveSurfaceGivesANegativeLoad) {
   EXPECT_LT(depth_factor(0.6, 0.5), 0.0);
 }

@@ -77,6 +77,83 @@ TEST(ProfileFit, SameResultAsThePlainSearch) {
   }
 }
 
+// The trial D at the end of a decade's scan: 901 steps of a hundredth of
+// the decade, by repeated addition.
+double last_step_of_decade(double base) {
+  double d = base;
+  for (int i = 0; i < 901; ++i) d = d + base / 100;
+  return d;
+}
+
+// The trial Cs of the given pass, by repeated addition from the first content
+// less 0.05.
+double trial_cs(double first_content, int pass) {
+  double cs = first_content - 0.05;
+  for (int i = 0; i < pass; ++i) cs = cs + 0.01;
+  return cs;
+}
+
+// Profiles whose best D is the last step of a decade: the decade 1e-12
+// (10.01e-12 lies between 10.00e-12 and the next decade's 1.01e-11), the
+// scan's last step, and a D beyond the scan, which the last step fits best.
+TEST(ProfileFit, BestDiffusionAtTheEndOfADecadeOrOfTheScan) {
+  struct {
+    double generating_d, fitted_d;
+  } const cases[] = {
+      {last_step_of_decade(1e-12), last_step_of_decade(1e-12)},
+      {last_step_of_decade(1e-10), last_step_of_decade(1e-10)},
+      {1.2e-9, last_step_of_decade(1e-10)},
+  };
+  for (const auto& c : cases) {
+    // From the surface down, so that the first content is a trial Cs.
+    Profile p;
+    for (int k = 1; k <= 6; ++k) {
+      p.depth[k] = 0.5 * (k - 1);
+      p.cl[k] = model_content(1.93, c.generating_d, 900, p.depth[k]);
+    }
+    double cs = 0, dcoef = 0;
+    fit_profile(6, 0.5, cs, dcoef, 0, 900.0, p.depth, p.cl);
+    EXPECT_EQ(dcoef, c.fitted_d / 1e-12) << c.generating_d;
+  }
+}
+
+// Measurements all at the surface: every trial D gives the same shape, so
+// every D ties with the first of the scan, which must win; the sums then
+// depend on Cs only. Contents far above the first one put the best Cs at the
+// end of the Cs scan: the largest trial not above 2.0 (a first content of
+// 1.85 reaches 2.0 exactly), or the 200th trial.
+TEST(ProfileFit, TiesGoToTheFirstPairAndTheCsScanReachesItsEnd) {
+  struct {
+    double first_content, others;
+    double fitted_cs;
+  } const cases[] = {
+      {1.85, 3.0, 2.0},
+      {0.05, 5.0, trial_cs(0.05, 199)},
+  };
+  for (const auto& c : cases) {
+    Profile p;
+    for (int k = 1; k <= 5; ++k) p.cl[k] = k == 1 ? c.first_content : c.others;
+    double cs = 0, dcoef = 0;
+    fit_profile(5, 0.5, cs, dcoef, 0, 365.0, p.depth, p.cl);
+    EXPECT_EQ(cs, c.fitted_cs) << c.first_content;
+    EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12) << c.first_content;
+  }
+}
+
+// Measurements so deep that every trial shape underflows to 0: every pair
+// gives the same sum, and the first pair of the scan wins.
+TEST(ProfileFit, AllPairsTiedKeepTheFirst) {
+  Profile p;
+  for (int k = 1; k <= 5; ++k) {
+    p.depth[k] = 1e4;
+    p.cl[k] = 0.1 * k;
+  }
+  double cs = 0, dcoef = 0;
+  fit_profile(5, 0.5, cs, dcoef, 0, 28.0, p.depth, p.cl);
+  EXPECT_EQ(cs, 0.1 - 0.05);
+  EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12);
+}
+
 TEST(ProfileFit, HighFirstContentTriesOnlyOneSurfaceContent) {
   Profile p = make_profile(2.5, 1e-12, 365, 5);
   p.cl[1] = 2.3;
@@ -116,36 +193,49 @@ TEST(ProfileFit, MeansOfTheDistributions) {
   EXPECT_EQ(distribution_mean(LN, 7.5, 0.1), std::exp(7.5 + 0.1 * 0.1 / 2.0));
 }
 
-TEST(ProfileFit, FittedVariablesBecomeNormalAndPredictionAtTestingAgeIsUnchanged) {
-  JobData job = test::allocated_job();
-  Profile p = make_profile(1.5, 3e-12, 1825, 6);
-  for (int k = 1; k <= 12; ++k) {
-    job.profile_depth[k] = p.depth[k];
-    job.profile_cl[k] = p.cl[k];
+// The prediction at age tp: row 1 with the age factor (tp / to)^n applied to
+// the fitted D, row 2 without, both after tp + to days. At tp = to the rows
+// are equal.
+TEST(ProfileFit, FittedVariablesBecomeNormalAndThePredictionFollowsTheAgeFactor) {
+  struct {
+    double tp, to, n;
+  } const cases[] = {{1825, 1825, 0.5}, {3650, 28, 0.45}, {100, 730, 0.3}};
+  for (const auto& c : cases) {
+    JobData job = test::allocated_job();
+    Profile p = make_profile(1.5, 3e-12, c.to, 6);
+    for (int k = 1; k <= 12; ++k) {
+      job.profile_depth[k] = p.depth[k];
+      job.profile_cl[k] = p.cl[k];
+    }
+    job.analysis_mode = 2;
+    job.n_points = 6;
+    job.predict_profile = 1;
+    job.tp = c.tp;
+    job.dist_type[DCOEF] = LN;
+    job.dist_type[CS] = B;
+    job.dist_type[AGE_N] = D;
+    job.dist_param[1][AGE_N] = c.n;
+    job.dist_type[TO] = D;
+    job.dist_param[1][TO] = c.to;
+    RealMatrix predicted(2, 12);
+    apply_profile_fit(job, predicted);
+    EXPECT_EQ(job.dist_type[DCOEF], N);
+    EXPECT_EQ(job.dist_type[CS], N);
+    const double cs = job.dist_param[1][CS];
+    const double dcoef = job.dist_param[1][DCOEF];
+    EXPECT_EQ(job.dist_param[2][DCOEF], dcoef / 10);
+    EXPECT_EQ(job.dist_param[2][CS], cs / 10);
+    const double age = std::pow(c.tp / c.to, c.n);
+    for (int k = 1; k <= 6; ++k) {
+      const double depth = p.depth[k];
+      EXPECT_EQ(predicted[1][k], model_content(cs, age * dcoef * 1e-12, c.tp + c.to, depth)) << c.tp;
+      EXPECT_EQ(predicted[2][k], model_content(cs, dcoef * 1e-12, c.tp + c.to, depth)) << c.tp;
+    }
+    if (c.tp == c.to) {
+      EXPECT_EQ(predicted[1][1], predicted[2][1]);
+    }
+    EXPECT_EQ(predicted[1][7], 0.0);
   }
-  job.analysis_mode = 2;
-  job.n_points = 6;
-  job.predict_profile = 1;
-  job.tp = 1825;
-  job.dist_type[DCOEF] = LN;
-  job.dist_type[CS] = B;
-  job.dist_type[AGE_N] = D;
-  job.dist_param[1][AGE_N] = 0.5;
-  job.dist_type[TO] = D;
-  job.dist_param[1][TO] = 1825;
-  RealMatrix predicted(2, 12);
-  apply_profile_fit(job, predicted);
-  EXPECT_EQ(job.dist_type[DCOEF], N);
-  EXPECT_EQ(job.dist_type[CS], N);
-  EXPECT_EQ(job.dist_param[2][DCOEF], job.dist_param[1][DCOEF] / 10);
-  EXPECT_EQ(job.dist_param[2][CS], job.dist_param[1][CS] / 10);
-  for (int k = 1; k <= 6; ++k) {
-    EXPECT_EQ(predicted[1][k], predicted[2][k]);
-    EXPECT_NEAR(predicted[1][k],
-                model_content(job.dist_param[1][CS], job.dist_param[1][DCOEF] * 1e-12, 3650, p.depth[k]),
-                1e-12);
-  }
-  EXPECT_EQ(predicted[1][7], 0.0);
 }
 
 }  // namespace

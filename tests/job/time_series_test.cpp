@@ -114,6 +114,48 @@ TEST(TimeSeries, MatchesThePlainCycleAtEveryTimePoint) {
   }
 }
 
+// Everything a series leaves that the reports print from, as bits.
+std::vector<std::uint64_t> series_bits(const SeriesResults& r, std::int64_t nsim, std::int64_t points) {
+  std::vector<std::uint64_t> b;
+  for (std::int64_t i = 1; i <= points; ++i) {
+    for (const double x : {r.times[i], r.pf[i], r.pf_se[i], r.beta[i], r.pf_beta[i]}) b.push_back(test::bits(x));
+  }
+  for (std::int64_t j = 1; j <= nsim + 2; ++j) {
+    for (int k = 1; k <= 3; ++k) b.push_back(test::bits(r.sim_results[j][k]));
+  }
+  return b;
+}
+
+// The age terms n, te and to each deterministic or random, with te and to
+// different, and the time deterministic or random: the engine, which shares
+// the age factor where it can, must give the plain cycle's bits.
+TEST(TimeSeries, EngineMatchesThePlainCycleForEveryMixOfAgeTerms) {
+  const test::Variable n_fixed{D, 0.45, 0}, n_random{B, 9, 11};
+  const test::Variable te_fixed{D, 90, 0}, te_random{N, 60, 10};
+  const test::Variable to_fixed{D, 28, 0}, to_random{LN, 3.3, 0.1};
+  const test::Variable t_fixed{D, 0, 50}, t_random{N, 0, 50};
+  for (int mix = 0; mix < 16; ++mix) {
+    auto make_job = [&] {
+      return test::make_job({{{N, 50, 8}, {LN, 0.693, 0.2}, {N, 0.4, 0.06}, {N, 3.0, 0.4},
+                              mix & 1 ? n_random : n_fixed, mix & 8 ? t_random : t_fixed,
+                              mix & 4 ? to_random : to_fixed, {N, 20, 2}, mix & 2 ? te_random : te_fixed}},
+                            150, 3, 31337);
+    };
+    JobData plain_job = make_job();
+    SeriesResults plain;
+    CapturedOutput plain_out;
+    run_time_series(plain_job, plain, plain_out.get(), plain_cycles());
+    for (const int threads : {1, 2}) {
+      JobData engine_job = make_job();
+      SeriesResults engine;
+      CapturedOutput engine_out;
+      run_time_series(engine_job, engine, engine_out.get(), engine_cycles(threads));
+      EXPECT_EQ(series_bits(engine, 150, 4), series_bits(plain, 150, 4)) << "mix " << mix << ", " << threads;
+      EXPECT_EQ(engine_out.text(), plain_out.text());
+    }
+  }
+}
+
 TEST(TimeSeries, ClockSeedReplacesTheSeedAndSingleTimeResetsIntervals) {
   JobData job = test::typical_job(10, 1);
   job.seed_mode = 1;

@@ -76,6 +76,30 @@ TEST(Sampling, SamplersMatchTheInPlaceRoutines) {
   }
 }
 
+struct PinnedVariate {
+  const char* distribution;
+  double u, a, b;
+  double value;
+};
+
+constexpr PinnedVariate PINNED[] = {
+#include "data/prob_pinned_samplers.inc"
+};
+
+// The variates' bits from an evaluation of the same formulas in double
+// arithmetic (see the generator), for uniform numbers as the generator makes
+// them, the ends 0 and 1 and the neighbours of the far-tail limit.
+TEST(Sampling, PinnedBits) {
+  for (const PinnedVariate& p : PINNED) {
+    const std::string distribution = p.distribution;
+    double value = p.u;
+    if (distribution == "normal") tbx::normal_deviate(value, p.a, p.b);
+    if (distribution == "lognormal") tbx::lognormal_deviate(value, p.a, p.b);
+    if (distribution == "beta") tbx::inverse_beta(value, p.a, p.b);
+    EXPECT_EQ(value, p.value) << distribution << "(" << p.a << ", " << p.b << ") at u = " << p.u;
+  }
+}
+
 // A job of nine variables over three simulations, filled from the generator.
 class SampleVariables : public testing::Test {
  protected:
