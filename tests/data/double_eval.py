@@ -268,3 +268,9 @@ def load(dcoef, m, temp_factor, t, age, depth, model_factor):
     prefix = dcoef / m * temp_factor / 1e12 * 365 * 24 * 3600
     dt = prefix * t
     return math.sqrt(dt * age) * depth * 1000 * model_factor
+
+
+def probability_from_beta(beta):
+    """100 Phi(-beta) for beta > 0, -100 Phi(beta) otherwise, through erfc."""
+    y = (beta / math.sqrt(2.0)) * -1.0
+    return -0.5 * cody_erfc(y) * 100

@@ -52,6 +52,21 @@ TEST(ProbabilityFromBeta, PositiveForPositiveBetaNegativeOtherwise) {
   EXPECT_TRUE(std::isnan(probability_from_beta(INFINITY)));
 }
 
+struct PinnedProbability {
+  double beta, value;
+};
+
+constexpr PinnedProbability PINNED_PROBABILITIES[] = {
+#include "data/job_probability_pinned.inc"
+};
+
+// The bits of the formula in double arithmetic (see the generator).
+TEST(ProbabilityFromBeta, PinnedBits) {
+  for (const PinnedProbability& p : PINNED_PROBABILITIES) {
+    EXPECT_EQ(probability_from_beta(p.beta), p.value) << "Beta = " << p.beta;
+  }
+}
+
 TEST(ColumnStatistics, MeansAndSampleStandardDeviations) {
   RealMatrix m(4, 3);
   const double rows[2][3] = {{50, 37.5, 12.5}, {41.3, 44.5, -3.2}};
@@ -154,6 +169,24 @@ TEST(TimeSeries, EngineMatchesThePlainCycleForEveryMixOfAgeTerms) {
       EXPECT_EQ(engine_out.text(), plain_out.text());
     }
   }
+}
+
+// Per time point: the standard error sqrt(p (1 - p) / n) of the failure
+// fraction p, Beta as the mean of G over its standard deviation, and the
+// probability from Beta, each rounded in this order.
+TEST(TimeSeries, ReliabilityFiguresFollowTheWrittenFormulas) {
+  JobData job = test::typical_job(1792, 7);
+  job.dist_param[1][XC] = 30;
+  SeriesResults r;
+  CapturedOutput out;
+  run_time_series(job, r, out.get(), 2);
+  for (int i = 1; i <= 8; ++i) {
+    const double p = r.pf[i] / 100;
+    EXPECT_GT(p, 0.0);
+    EXPECT_EQ(r.pf_se[i], std::sqrt(p * (1 - p) / 1792)) << i;
+  }
+  EXPECT_EQ(r.beta[8], r.sim_results[1793][3] / r.sim_results[1794][3]);
+  EXPECT_EQ(r.pf_beta[8], probability_from_beta(r.beta[8]));
 }
 
 TEST(TimeSeries, ClockSeedReplacesTheSeedAndSingleTimeResetsIntervals) {
