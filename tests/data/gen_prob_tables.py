@@ -8,11 +8,12 @@
 # array initialiser. Inputs are printed with Python's repr, which reads back
 # as the same double in C++.
 #
-# prob_pinned.inc is different: it holds the results of the program's own
-# approximations (Cody's erfc and Cody-Hillstrom ln Gamma, evaluated exactly
-# in the order the program uses) computed here in Python's IEEE double
-# arithmetic with the platform's exp and log. They pin the last bits of the
-# C++ results, which the accuracy tables cannot.
+# prob_pinned*.inc are different: they hold the results of the program's own
+# approximations (Cody's erfc and Cody-Hillstrom ln Gamma, erf^-1 with its two
+# Newton steps, the normal, lognormal and beta variates, evaluated exactly in
+# the order the program uses) computed in Python's IEEE double arithmetic
+# with the platform's exp and log (double_eval.py). They pin the last bits of
+# the C++ results, which the accuracy tables cannot.
 
 import math
 import os
