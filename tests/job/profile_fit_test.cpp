@@ -117,41 +117,32 @@ TEST(ProfileFit, BestDiffusionAtTheEndOfADecadeOrOfTheScan) {
   }
 }
 
-// Measurements all at the surface: every trial D gives the same shape, so
-// every D ties with the first of the scan, which must win; the sums then
-// depend on Cs only. Contents far above the first one put the best Cs at the
+// Ties. Measurements all at the surface: every trial D gives the same shape,
+// so every D ties with the first of the scan, which must win, and the sums
+// depend on Cs only; contents far above the first one put the best Cs at the
 // end of the Cs scan: the largest trial not above 2.0 (a first content of
-// 1.85 reaches 2.0 exactly), or the 200th trial.
+// 1.85 reaches 2.0 exactly), or the 200th trial. Measurements so deep that
+// every shape underflows to 0: all pairs tie, and the first pair wins.
 TEST(ProfileFit, TiesGoToTheFirstPairAndTheCsScanReachesItsEnd) {
   struct {
-    double first_content, others;
+    double depth, first_content, others;
     double fitted_cs;
   } const cases[] = {
-      {1.85, 3.0, 2.0},
-      {0.05, 5.0, trial_cs(0.05, 199)},
+      {0.0, 1.85, 3.0, 2.0},
+      {0.0, 0.05, 5.0, trial_cs(0.05, 199)},
+      {1e4, 1.85, 3.0, 1.85 - 0.05},
   };
   for (const auto& c : cases) {
     Profile p;
-    for (int k = 1; k <= 5; ++k) p.cl[k] = k == 1 ? c.first_content : c.others;
+    for (int k = 1; k <= 5; ++k) {
+      p.depth[k] = c.depth;
+      p.cl[k] = k == 1 ? c.first_content : c.others;
+    }
     double cs = 0, dcoef = 0;
     fit_profile(5, 0.5, cs, dcoef, 0, 365.0, p.depth, p.cl);
-    EXPECT_EQ(cs, c.fitted_cs) << c.first_content;
-    EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12) << c.first_content;
+    EXPECT_EQ(cs, c.fitted_cs) << c.depth << ", " << c.first_content;
+    EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12) << c.depth << ", " << c.first_content;
   }
-}
-
-// Measurements so deep that every trial shape underflows to 0: every pair
-// gives the same sum, and the first pair of the scan wins.
-TEST(ProfileFit, AllPairsTiedKeepTheFirst) {
-  Profile p;
-  for (int k = 1; k <= 5; ++k) {
-    p.depth[k] = 1e4;
-    p.cl[k] = 0.1 * k;
-  }
-  double cs = 0, dcoef = 0;
-  fit_profile(5, 0.5, cs, dcoef, 0, 28.0, p.depth, p.cl);
-  EXPECT_EQ(cs, 0.1 - 0.05);
-  EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12);
 }
 
 TEST(ProfileFit, HighFirstContentTriesOnlyOneSurfaceContent) {
