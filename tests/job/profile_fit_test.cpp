@@ -190,7 +190,8 @@ TEST(ProfileFit, MeansOfTheDistributions) {
 TEST(ProfileFit, FittedVariablesBecomeNormalAndThePredictionFollowsTheAgeFactor) {
   struct {
     double tp, to, n;
-  } const cases[] = {{1825, 1825, 0.5}, {3650, 28, 0.45}, {100, 730, 0.3}};
+  } const cases[] = {{1825, 1825, 0.5}, {3650, 28, 0.45},  {100, 730, 0.3},    {7300, 365, 0.6},
+                     {1, 28, 0.7},       {5000, 90, 0.35}, {36500, 1825, 0.25}, {730, 3650, 0.55}};
   for (const auto& c : cases) {
     JobData job = test::allocated_job();
     Profile p = make_profile(1.5, 3e-12, c.to, 6);
