@@ -45,6 +45,21 @@ class CycleEngine {
   /// first time: between calls the caller leaves column 1 as it was.
   void run(double t, IntVector& indicator, RealMatrix& sim_results);
 
+  /// What the engine keeps of every simulation between time points (1-based,
+  /// valid after the first run() while the engine lives), so that an
+  /// analysis can evaluate the model at other times. A span is empty where
+  /// that variable is deterministic: its value is then the job's. R stays in
+  /// column 1 of the caller's results matrix; u_time is the time's uniform
+  /// number where the time is random.
+  struct Retained {
+    Span1<const double> depth, prefix, model_factor, n, te_years, to_years, u_time;
+  };
+  Retained retained() const {
+    const auto view = [](Span1<double> s) { return Span1<const double>(s.begin(), s.size()); };
+    return {view(depth_), view(prefix_),   view(model_factor_), view(n_),
+            view(te_years_), view(to_years_), view(u_time_)};
+  }
+
  private:
   /// Console events of one simulation, in the order they happen.
   struct Note {

@@ -1,0 +1,109 @@
+#include "summary/simulation_model.hpp"
+
+#include <cmath>
+
+#include "job/chloride_model.hpp"
+#include "prob/random.hpp"
+#include "summary/normal.hpp"
+
+namespace tbx {
+
+CycleFactory SimulationModel::cycles() {
+  return [this](const JobData& job, std::FILE* out) -> Cycle {
+    job_ = &job;
+    nsim_ = job.nsim;
+    engine_ = std::make_shared<CycleEngine>(job, out, threads_);
+    first_failure_.assign(static_cast<std::size_t>(nsim_), 0);
+    return [this](double t, IntVector& indicator, RealMatrix& sim_results) {
+      engine_->run(t, indicator, sim_results);
+      record(t, indicator);
+    };
+  };
+}
+
+void SimulationModel::record(double t, const IntVector& indicator) {
+  times_.push_back(t);
+  const auto point = static_cast<std::int32_t>(times_.size());
+  std::int64_t count = 0;
+  std::int32_t* first = first_failure_.data();
+  const std::int32_t* failed = indicator.data();
+  for (std::int64_t j = 0; j < nsim_; ++j) {
+    count += failed[j];
+    if (failed[j] != 0 && first[j] == 0) first[j] = point;
+  }
+  failures_.push_back(count);
+}
+
+bool SimulationModel::time_random() const { return job_->dist_type[TIME] != D; }
+
+SimulationModel::AtTime SimulationModel::at(double t) const { return AtTime(*this, t); }
+
+SimulationModel::AtTime::AtTime(const SimulationModel& model, double t)
+    : model_(&model), kept_(model.engine_->retained()), t_(t) {
+  const JobData& job = *model.job_;
+  if (model.time_random()) time_sampler_.emplace(job.dist_type[TIME], t, job.dist_param[2][TIME]);
+  shared_age_ = job.dist_type[AGE_N] == D && job.dist_type[TE] == D && job.dist_type[TO] == D;
+  if (shared_age_ && !time_sampler_) {
+    const double n = job.dist_param[1][AGE_N];
+    age_ = age_factor(job.dist_param[1][TE] / 365, job.dist_param[1][TO] / 365, 1 - n, n, t);
+  }
+}
+
+double SimulationModel::AtTime::resistance(std::int64_t j) const { return model_->results_->sim_results[j][1]; }
+
+double SimulationModel::AtTime::load(std::int64_t j) const {
+  // The same evaluation as the engine's, so that G at a time point of the
+  // series has the bits the series saw.
+  const JobData& job = *model_->job_;
+  const CycleEngine::Retained& kept = kept_;
+  double tj = t_;
+  if (time_sampler_) {
+    int texts = 0;
+    if (!time_sampler_->draw(kept.u_time[j], tj, texts)) return std::nan("");
+  }
+  double age = age_;
+  if (!shared_age_ || time_sampler_) {
+    const double n = kept.n.size() > 0 ? kept.n[j] : job.dist_param[1][AGE_N];
+    const double te = kept.te_years.size() > 0 ? kept.te_years[j] : job.dist_param[1][TE] / 365;
+    const double to = kept.to_years.size() > 0 ? kept.to_years[j] : job.dist_param[1][TO] / 365;
+    age = age_factor(te, to, 1 - n, n, tj);
+  }
+  return tbx::load(kept.prefix[j], tj, age, kept.depth[j], kept.model_factor[j]);
+}
+
+std::vector<SimulationModel::Source> SimulationModel::sources() const {
+  const JobData& job = *job_;
+  static const char* const NAMES[] = {"", "xc", "Dcoef", "Ccr", "Cs", "n", "t", "to", "temp", "te"};
+  std::vector<Source> out;
+  std::vector<int> columns;
+  for (int i = 1; i <= N_VARIABLES; ++i) {
+    const bool random = job.dist_type[i] != D;
+    if (!random && i != TEMP) continue;  // column 8 always drives the model factor
+    Source s;
+    s.variable = random ? NAMES[i] : "model_factor";
+    if (random) s.drives.push_back(NAMES[i]);
+    if (i == TEMP) {
+      s.drives.push_back("model_factor");
+      if (job.analysis_mode == 1) s.drives.push_back("dcoef_factor");
+    }
+    s.z.resize(static_cast<std::size_t>(nsim_));
+    out.push_back(std::move(s));
+    columns.push_back(i);
+  }
+  // The sampler folds a normal uniform number beyond 0.0005 or 0.9995 onto
+  // the 5 % or 95 % quantile: the equivalent of what a normal input received
+  // is that folded value; a beta input is an exact inversion of its number.
+  std::int32_t state = job.seed;
+  double u[N_VARIABLES + 1];
+  for (std::int64_t j = 0; j < nsim_; ++j) {
+    for (int k = 1; k <= N_VARIABLES; ++k) uniform_deviate(state, u[k]);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const int i = columns[c];
+      const bool beta = job.dist_type[i] == B;
+      out[c].z[static_cast<std::size_t>(j)] = beta ? normal_quantile(u[i]) : std::sqrt(2.0) * normal_core(u[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace tbx

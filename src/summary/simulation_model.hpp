@@ -1,0 +1,94 @@
+#pragma once
+// The simulations of a series, seen as one model per simulation.
+//
+// Every time point of a job draws the same uniform numbers, so each simulation
+// is one fixed set of values (all but the time) and its limit state G(t) is
+// a function of the exposure time alone. This adapter runs the cycle engine
+// for the time series, keeps it, and then answers, per simulation: G and S
+// at any time, the first time point at which it failed, and the
+// standard-normal equivalents of the uniform numbers it was drawn from. It is
+// the one place that knows how the engine keeps its simulations.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input/job_data.hpp"
+#include "job/cycle_engine.hpp"
+#include "job/series_results.hpp"
+#include "job/time_series.hpp"
+#include "prob/sampling.hpp"
+
+namespace tbx {
+
+class SimulationModel {
+ public:
+  explicit SimulationModel(int threads = 0) : threads_(threads) {}
+
+  /// The cycles for run_time_series: the engine on `threads` CPUs, with a
+  /// record of the time points and of each simulation's failures. The model
+  /// must outlive the series.
+  CycleFactory cycles();
+
+  /// Binds the series' results (R of each simulation); call after the series.
+  void attach(const SeriesResults& results) { results_ = &results; }
+
+  std::int64_t nsim() const { return nsim_; }
+  /// The time points of the series, years, in order.
+  const std::vector<double>& times() const { return times_; }
+  /// Failures per time point.
+  const std::vector<std::int64_t>& failures() const { return failures_; }
+  /// 1-based index of the first time point at which simulation j failed; 0
+  /// if it never did.
+  std::int32_t first_failure(std::int64_t j) const { return first_failure_[static_cast<std::size_t>(j - 1)]; }
+  /// Whether the exposure time itself is random (then G(t) is not one curve
+  /// per simulation).
+  bool time_random() const;
+
+  /// The model of every simulation at one exposure time t.
+  class AtTime {
+   public:
+    double resistance(std::int64_t j) const;
+    double load(std::int64_t j) const;
+    double limit_state(std::int64_t j) const { return resistance(j) - load(j); }
+
+   private:
+    friend class SimulationModel;
+    AtTime(const SimulationModel& model, double t);
+    const SimulationModel* model_;
+    CycleEngine::Retained kept_;
+    double t_;
+    bool shared_age_ = false;
+    double age_ = 0.0;
+    std::optional<VariableSampler> time_sampler_;
+  };
+  AtTime at(double t) const;
+
+  /// A standard normal variable that some of the model's inputs are
+  /// increasing functions of: one per uniform number that a random input
+  /// (or the model factor) is drawn from.
+  struct Source {
+    std::string variable;            ///< the input's name, as in the job file
+    std::vector<std::string> drives;  ///< every quantity drawn from it
+    std::vector<double> z;           ///< per simulation, 0-based
+  };
+  std::vector<Source> sources() const;
+
+  const JobData& job() const { return *job_; }
+
+ private:
+  void record(double t, const IntVector& indicator);
+
+  int threads_;
+  const JobData* job_ = nullptr;
+  std::shared_ptr<CycleEngine> engine_;
+  const SeriesResults* results_ = nullptr;
+  std::int64_t nsim_ = 0;
+  std::vector<double> times_;
+  std::vector<std::int64_t> failures_;
+  std::vector<std::int32_t> first_failure_;
+};
+
+}  // namespace tbx
