@@ -117,14 +117,25 @@ OrderBounds quantile_order_bounds(std::int64_t n, double p, double confidence) {
   // X_(l) <= xi_p unless B < l, and xi_p <= X_(u) unless B >= u.
   // low: the largest l with P(B <= l - 1) <= tail; high: the smallest u with
   // P(B <= u - 1) >= 1 - tail. Both found by bisection on the index.
+  const double mean = static_cast<double>(n) * p;
+  const double spread = 3 * std::sqrt(mean * (1 - p)) + 10;
   auto first_k = [&](double level, bool strict) {
-    // The smallest k in [0, n] with P(B <= k) > level (strict) or >= level.
-    std::int64_t lo = 0;
-    std::int64_t hi = n;
+    // The smallest k in [0, n] with P(B <= k) > level (strict) or >= level,
+    // by bisection; first on the bracket that the normal approximation
+    // gives, the whole range if that does not hold.
+    auto meets = [&](std::int64_t k) {
+      const double c = binomial_cdf(k, n, p);
+      return strict ? c > level : c >= level;
+    };
+    std::int64_t lo = std::max<std::int64_t>(0, static_cast<std::int64_t>(mean - spread));
+    std::int64_t hi = std::min<std::int64_t>(n, static_cast<std::int64_t>(mean + spread));
+    if ((lo > 0 && meets(lo - 1)) || !meets(hi)) {
+      lo = 0;
+      hi = n;
+    }
     while (lo < hi) {
       const std::int64_t mid = lo + (hi - lo) / 2;
-      const double c = binomial_cdf(mid, n, p);
-      if (strict ? c > level : c >= level) {
+      if (meets(mid)) {
         hi = mid;
       } else {
         lo = mid + 1;

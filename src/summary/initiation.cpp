@@ -15,35 +15,54 @@ constexpr int HISTOGRAM_BINS = 20;
 constexpr double QUANTILES[] = {1, 5, 10, 50, 90, 95};
 
 /// The time in (a, b] at which G of simulation j becomes negative, given
-/// G(a) >= 0 > G(b): regula falsi with the Illinois correction, each new
-/// point at least half the tolerance away from the ends, so that the bracket
-/// closes once the estimate is good. Returns the failed end of a bracket no
-/// wider than the tolerance.
-double crossing(const SimulationModel& model, std::int64_t j, double a, double b) {
-  auto g = [&](double t) { return model.at(t).limit_state(j); };
-  double ga = g(a);
-  double gb = g(b);
-  if (!(ga >= 0) || !(gb < 0)) return b;  // not a clean sign change: the time point decides
-  int side = 0;
-  for (int i = 0; i < 200 && b - a > TOLERANCE; ++i) {
-    double c = b - gb * (b - a) / (gb - ga);
-    const double margin = 0.5 * TOLERANCE;
-    if (!(c > a + margin)) c = std::min(a + margin, 0.5 * (a + b));
-    if (!(c < b - margin)) c = std::max(b - margin, 0.5 * (a + b));
-    const double gc = g(c);
-    if (gc >= 0) {
-      a = c;
-      ga = gc;
-      if (side == 1) gb /= 2;
-      side = 1;
-    } else {  // negative, or not a number: failed
-      b = c;
-      gb = std::isnan(gc) ? -std::numeric_limits<double>::min() : gc;
-      if (side == -1) ga /= 2;
-      side = -1;
+/// the loads sa and sb at a and b with G(a) >= 0 > G(b). The secant method
+/// on h = ln R - ln S against ln t where R and S are positive (the load grows
+/// nearly as a power of the time, so h is nearly straight and two or three
+/// steps suffice), else on G against t; a step that leaves the bracket is
+/// replaced by bisection. Stops when a step moves the time by less than a
+/// tenth of the tolerance; the result stays in (a, b], the bracket that the
+/// time points give.
+double crossing(const SimulationModel& model, std::int64_t j, double a, double b, double sa, double sb) {
+  const double r = model.resistance(j);
+  if (!(r - sa >= 0) || !(r - sb < 0)) return b;  // not a clean sign change: the time point decides
+  const bool logs = r > 0 && sa > 0 && std::isfinite(sb);
+  const double log_r = logs ? std::log(r) : 0.0;
+  auto x_of = [&](double t) { return logs ? std::log(t) : t; };
+  auto t_of = [&](double x) { return logs ? std::exp(x) : x; };
+  auto h_of = [&](double s) {
+    if (!std::isfinite(s) || (logs && !(s > 0))) return -std::numeric_limits<double>::max();
+    return logs ? log_r - std::log(s) : r - s;
+  };
+  double ta = a;
+  double tb = b;
+  double x0 = x_of(a);
+  double h0 = h_of(sa);
+  double x1 = x_of(b);
+  double h1 = h_of(sb);
+  double t = b;
+  for (int i = 0; i < 100; ++i) {
+    double x = x1 - h1 * (x1 - x0) / (h1 - h0);
+    double next = t_of(x);
+    if (!(next > ta && next < tb)) {
+      next = 0.5 * (ta + tb);
+      x = x_of(next);
     }
+    const double s = model.at(next).load(j);
+    const double h = h_of(s);
+    if (r - s >= 0) {
+      ta = next;
+    } else {
+      tb = next;
+    }
+    const double moved = std::fabs(next - t);
+    t = next;
+    if (moved < 0.1 * TOLERANCE || tb - ta <= TOLERANCE) break;
+    x0 = x1;
+    h0 = h1;
+    x1 = x;
+    h1 = h;
   }
-  return b;
+  return std::min(b, std::max(t, std::nextafter(a, b)));
 }
 
 /// The k-th smallest of n values (1-based), NaN where it is censored.
@@ -74,7 +93,7 @@ std::vector<double> initiation_times(const SimulationModel& model) {
     } else if (f > 1) {
       const double a = times[static_cast<std::size_t>(f - 2)];
       const double b = times[static_cast<std::size_t>(f - 1)];
-      t = a < b ? crossing(model, j, a, b) : b;
+      t = a < b ? crossing(model, j, a, b, model.load_before_failure(j), model.load_at_failure(j)) : b;
     }
     out[static_cast<std::size_t>(j - 1)] = t;
   }

@@ -14,22 +14,33 @@ CycleFactory SimulationModel::cycles() {
     nsim_ = job.nsim;
     engine_ = std::make_shared<CycleEngine>(job, out, threads_);
     first_failure_.assign(static_cast<std::size_t>(nsim_), 0);
+    load_before_.assign(static_cast<std::size_t>(nsim_), 0.0);
+    load_at_.assign(static_cast<std::size_t>(nsim_), 0.0);
     return [this](double t, IntVector& indicator, RealMatrix& sim_results) {
       engine_->run(t, indicator, sim_results);
-      record(t, indicator);
+      record(t, indicator, sim_results);
     };
   };
 }
 
-void SimulationModel::record(double t, const IntVector& indicator) {
+void SimulationModel::record(double t, const IntVector& indicator, const RealMatrix& sim_results) {
   times_.push_back(t);
   const auto point = static_cast<std::int32_t>(times_.size());
   std::int64_t count = 0;
   std::int32_t* first = first_failure_.data();
   const std::int32_t* failed = indicator.data();
+  const double* s = &sim_results[1][2];
+  const auto stride = sim_results.cols();
   for (std::int64_t j = 0; j < nsim_; ++j) {
     count += failed[j];
-    if (failed[j] != 0 && first[j] == 0) first[j] = point;
+    if (first[j] != 0) continue;
+    const double load = s[j * stride];
+    if (failed[j] != 0) {
+      first[j] = point;
+      load_at_[static_cast<std::size_t>(j)] = load;
+    } else {
+      load_before_[static_cast<std::size_t>(j)] = load;
+    }
   }
   failures_.push_back(count);
 }
@@ -49,7 +60,7 @@ SimulationModel::AtTime::AtTime(const SimulationModel& model, double t)
   }
 }
 
-double SimulationModel::AtTime::resistance(std::int64_t j) const { return model_->results_->sim_results[j][1]; }
+double SimulationModel::AtTime::resistance(std::int64_t j) const { return model_->resistance(j); }
 
 double SimulationModel::AtTime::load(std::int64_t j) const {
   // The same evaluation as the engine's, so that G at a time point of the
@@ -75,7 +86,6 @@ std::vector<SimulationModel::Source> SimulationModel::sources() const {
   const JobData& job = *job_;
   static const char* const NAMES[] = {"", "xc", "Dcoef", "Ccr", "Cs", "n", "t", "to", "temp", "te"};
   std::vector<Source> out;
-  std::vector<int> columns;
   for (int i = 1; i <= N_VARIABLES; ++i) {
     const bool random = job.dist_type[i] != D;
     if (!random && i != TEMP) continue;  // column 8 always drives the model factor
@@ -86,24 +96,44 @@ std::vector<SimulationModel::Source> SimulationModel::sources() const {
       s.drives.push_back("model_factor");
       if (job.analysis_mode == 1) s.drives.push_back("dcoef_factor");
     }
-    s.z.resize(static_cast<std::size_t>(nsim_));
+    s.column = i;
+    s.folded = job.dist_type[i] != B;
     out.push_back(std::move(s));
-    columns.push_back(i);
   }
+  return out;
+}
+
+void SimulationModel::fill_normals(const Source& source, std::vector<double>& z) const {
+  // The uniform number of column c in simulation j is draw 9 (j - 1) + c of
+  // the generator: from the first one on, each is the one before times
+  // 16807^9 modulo 2^31 - 1.
+  constexpr std::uint64_t MODULUS = PM_MODULUS;
+  std::uint64_t step = 1;
+  for (int k = 0; k < N_VARIABLES; ++k) step = step * PM_MULTIPLIER % MODULUS;
+  std::int32_t seed = job_->seed;
+  double u = 0;
+  for (int k = 0; k < source.column; ++k) uniform_deviate(seed, u);
+  auto state = static_cast<std::uint64_t>(static_cast<std::uint32_t>(seed ^ SEED_MASK));
   // The sampler folds a normal uniform number beyond 0.0005 or 0.9995 onto
   // the 5 % or 95 % quantile: the equivalent of what a normal input received
   // is that folded value; a beta input is an exact inversion of its number.
-  std::int32_t state = job.seed;
-  double u[N_VARIABLES + 1];
+  // For correlations the fast quantile is exact enough.
+  const double folded = std::sqrt(2.0) * normal_core(1.0);
+  z.resize(static_cast<std::size_t>(nsim_));
   for (std::int64_t j = 0; j < nsim_; ++j) {
-    for (int k = 1; k <= N_VARIABLES; ++k) uniform_deviate(state, u[k]);
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-      const int i = columns[c];
-      const bool beta = job.dist_type[i] == B;
-      out[c].z[static_cast<std::size_t>(j)] = beta ? normal_quantile(u[i]) : std::sqrt(2.0) * normal_core(u[i]);
+    u = static_cast<double>(state) * PM_SCALE;
+    state = state * step % MODULUS;
+    const double y = 2.0 * u - 1.0;
+    double v = 0;
+    if (source.folded && y < -0.999) {
+      v = -folded;
+    } else if (source.folded && y > 0.999) {
+      v = folded;
+    } else {
+      v = normal_quantile_fast(u);
     }
+    z[static_cast<std::size_t>(j)] = v;
   }
-  return out;
 }
 
 }  // namespace tbx

@@ -43,9 +43,16 @@ class SimulationModel {
   /// 1-based index of the first time point at which simulation j failed; 0
   /// if it never did.
   std::int32_t first_failure(std::int64_t j) const { return first_failure_[static_cast<std::size_t>(j - 1)]; }
+  /// S of simulation j at the time point before its first failure and at
+  /// that one, as the series computed them (only where first_failure(j) > 1).
+  double load_before_failure(std::int64_t j) const { return load_before_[static_cast<std::size_t>(j - 1)]; }
+  double load_at_failure(std::int64_t j) const { return load_at_[static_cast<std::size_t>(j - 1)]; }
   /// Whether the exposure time itself is random (then G(t) is not one curve
   /// per simulation).
   bool time_random() const;
+
+  /// R of simulation j (it does not depend on the time).
+  double resistance(std::int64_t j) const { return results_->sim_results[j][1]; }
 
   /// The model of every simulation at one exposure time t.
   class AtTime {
@@ -70,16 +77,19 @@ class SimulationModel {
   /// increasing functions of: one per uniform number that a random input
   /// (or the model factor) is drawn from.
   struct Source {
-    std::string variable;            ///< the input's name, as in the job file
+    std::string variable;             ///< the input's name, as in the job file
     std::vector<std::string> drives;  ///< every quantity drawn from it
-    std::vector<double> z;           ///< per simulation, 0-based
+    int column = 0;                   ///< of the uniform numbers, 1..9
+    bool folded = true;               ///< drawn by the normal sampler, whose tails fold
   };
   std::vector<Source> sources() const;
+  /// The source's value per simulation (0-based) into z.
+  void fill_normals(const Source& source, std::vector<double>& z) const;
 
   const JobData& job() const { return *job_; }
 
  private:
-  void record(double t, const IntVector& indicator);
+  void record(double t, const IntVector& indicator, const RealMatrix& sim_results);
 
   int threads_;
   const JobData* job_ = nullptr;
@@ -89,6 +99,9 @@ class SimulationModel {
   std::vector<double> times_;
   std::vector<std::int64_t> failures_;
   std::vector<std::int32_t> first_failure_;
+  /// Until a simulation fails: its S at the latest time point; then its S
+  /// before the failure. load_at_: S at the failure.
+  std::vector<double> load_before_, load_at_;
 };
 
 }  // namespace tbx

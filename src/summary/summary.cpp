@@ -136,7 +136,9 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
     load[static_cast<std::size_t>(j - 1)] = sj;
     g[static_cast<std::size_t>(j - 1)] = at.resistance(j) - sj;
   }
-  s.importance = importance_factors(g, model.sources());
+  s.importance = importance_factors(g, model.sources(), [&](const SimulationModel::Source& source, std::vector<double>& z) {
+    model.fill_normals(source, z);
+  });
 
   const JobData& job = model.job();
   const std::int32_t cover_type = job.dist_type[XC];

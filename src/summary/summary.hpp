@@ -3,6 +3,7 @@
 // result, computed from the simulations the series has already drawn.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,7 +114,10 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
                       ServiceLifeSummary& life);
 /// Direction cosines from the correlation of g with each source (entries
 /// where g is not a number are left out), and Spearman's rank correlation.
-ImportanceSummary importance_factors(const std::vector<double>& g, const std::vector<SimulationModel::Source>& sources);
+/// `fill` gives a source's values per simulation.
+ImportanceSummary importance_factors(
+    const std::vector<double>& g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill);
 /// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
 /// Carlo on a normal or lognormal cover of standard deviation sd.
 DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf);
