@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {
@@ -62,8 +63,8 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
   const std::size_t n = v.size();
   std::vector<Item>& items = space.items;
   std::vector<Item>& next = space.next;
-  items.resize(n);
-  next.resize(n);
+  prepared_resize(items, n);
+  prepared_resize(next, n);
   for (std::size_t i = 0; i < n; ++i) items[i] = {float_key(v[i]), static_cast<std::uint32_t>(i)};
   std::vector<std::size_t> count(MASK + 2);
   for (int shift = 0; shift < 32; shift += DIGIT) {
@@ -83,7 +84,7 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
     }
     i = k;
   }
-  r.resize(n);
+  prepared_resize(r, n);
   for (std::size_t i = 0; i < n;) {
     std::size_t k = i + 1;
     while (k < n && v[items[k].index] == v[items[i].index]) ++k;
@@ -96,7 +97,7 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
 }  // namespace
 
 ImportanceSummary importance_factors(
-    const std::vector<double>& g, const std::vector<SimulationModel::Source>& sources,
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill) {
   ImportanceSummary s;
   std::vector<std::size_t> used;
@@ -115,7 +116,7 @@ ImportanceSummary importance_factors(
     for (std::size_t k = 0; k < used.size(); ++k) v[k] = v[used[k]];
     v.resize(used.size());
   };
-  std::vector<double> gu = g;
+  std::vector<double>& gu = g;
   keep_used(gu);
   RankSpace space;
   std::vector<double> g_ranks;

@@ -4,6 +4,7 @@
 
 #include "summary/binomial.hpp"
 #include "summary/normal.hpp"
+#include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {
@@ -84,7 +85,7 @@ std::vector<double> initiation_times(const SimulationModel& model) {
   std::vector<double> out;
   if (model.time_random()) return out;
   const std::vector<double>& times = model.times();
-  out.resize(static_cast<std::size_t>(model.nsim()));
+  prepared_resize(out, static_cast<std::size_t>(model.nsim()));
   for (std::int64_t j = 1; j <= model.nsim(); ++j) {
     const std::int32_t f = model.first_failure(j);
     double t = std::numeric_limits<double>::infinity();

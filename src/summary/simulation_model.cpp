@@ -5,6 +5,7 @@
 #include "job/chloride_model.hpp"
 #include "prob/random.hpp"
 #include "summary/normal.hpp"
+#include "summary/prepared_vector.hpp"
 
 namespace tbx {
 
@@ -13,9 +14,9 @@ CycleFactory SimulationModel::cycles() {
     job_ = &job;
     nsim_ = job.nsim;
     engine_ = std::make_shared<CycleEngine>(job, out, threads_);
-    first_failure_.assign(static_cast<std::size_t>(nsim_), 0);
-    load_before_.assign(static_cast<std::size_t>(nsim_), 0.0);
-    load_at_.assign(static_cast<std::size_t>(nsim_), 0.0);
+    prepared_resize(first_failure_, static_cast<std::size_t>(nsim_));
+    prepared_resize(load_before_, static_cast<std::size_t>(nsim_));
+    prepared_resize(load_at_, static_cast<std::size_t>(nsim_));
     return [this](double t, IntVector& indicator, RealMatrix& sim_results) {
       engine_->run(t, indicator, sim_results);
       record(t, indicator, sim_results);
@@ -119,7 +120,7 @@ void SimulationModel::fill_normals(const Source& source, std::vector<double>& z)
   // is that folded value; a beta input is an exact inversion of its number.
   // For correlations the fast quantile is exact enough.
   const double folded = std::sqrt(2.0) * normal_core(1.0);
-  z.resize(static_cast<std::size_t>(nsim_));
+  prepared_resize(z, static_cast<std::size_t>(nsim_));
   for (std::int64_t j = 0; j < nsim_; ++j) {
     u = static_cast<double>(state) * PM_SCALE;
     state = state * step % MODULUS;

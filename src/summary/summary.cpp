@@ -11,6 +11,7 @@
 #include "summary/summary_files.hpp"
 #include "summary/binomial.hpp"
 #include "summary/normal.hpp"
+#include "summary/prepared_vector.hpp"
 
 namespace tbx {
 
@@ -127,18 +128,12 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   for (const TimePointSummary& p : s.time_points) beta_cornell.push_back(p.beta_cornell);
   cornell_crossing(times, beta_cornell, options.target_beta, s.service_life);
 
-  // The limit state and the load at the design life, one pass.
+  // The load at the design life: first for the cover, then turned into the
+  // limit state for the importance factors.
   const SimulationModel::AtTime at = model.at(s.design_life);
-  std::vector<double> g(static_cast<std::size_t>(s.nsim));
-  std::vector<double> load(static_cast<std::size_t>(s.nsim));
-  for (std::int64_t j = 1; j <= s.nsim; ++j) {
-    const double sj = at.load(j);
-    load[static_cast<std::size_t>(j - 1)] = sj;
-    g[static_cast<std::size_t>(j - 1)] = at.resistance(j) - sj;
-  }
-  s.importance = importance_factors(g, model.sources(), [&](const SimulationModel::Source& source, std::vector<double>& z) {
-    model.fill_normals(source, z);
-  });
+  std::vector<double> values;
+  prepared_resize(values, static_cast<std::size_t>(s.nsim));
+  for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at.load(j);
 
   const JobData& job = model.job();
   const std::int32_t cover_type = job.dist_type[XC];
@@ -148,11 +143,20 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
       const double zeta = job.dist_param[2][XC];
       sd = std::exp(job.dist_param[1][XC] + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
     }
-    s.design_cover = design_cover(load, cover_type == LN, sd, normal_cdf(-options.target_beta));
+    s.design_cover = design_cover(values, cover_type == LN, sd, normal_cdf(-options.target_beta));
   } else {
     s.design_cover.reason = cover_type == D ? "the cover is deterministic: no distribution to shift"
                                             : "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
   }
+
+  for (std::int64_t j = 1; j <= s.nsim; ++j) {
+    double& v = values[static_cast<std::size_t>(j - 1)];
+    v = model.resistance(j) - v;
+  }
+  s.importance = importance_factors(std::move(values), model.sources(),
+                                    [&](const SimulationModel::Source& source, std::vector<double>& z) {
+                                      model.fill_normals(source, z);
+                                    });
   return s;
 }
 

@@ -116,7 +116,7 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
 /// where g is not a number are left out), and Spearman's rank correlation.
 /// `fill` gives a source's values per simulation.
 ImportanceSummary importance_factors(
-    const std::vector<double>& g, const std::vector<SimulationModel::Source>& sources,
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill);
 /// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
 /// Carlo on a normal or lognormal cover of standard deviation sd.
