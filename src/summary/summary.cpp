@@ -109,11 +109,15 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   s.design_life = options.design_life ? *options.design_life : times.back();
   s.time_points = summarize_time_points(times, model.failures(), s.nsim, results);
 
-  std::vector<double> initiation = initiation_times(model);
+  const bool one_time = times.front() == times.back();
+  std::vector<double> initiation;
+  if (!one_time) initiation = initiation_times(model);
   if (initiation.empty()) {
     const char* why =
-        "the exposure time is random: every time point draws its own times, so a simulation has no "
-        "single initiation time";
+        one_time ? "the series has a single time: there is no span of time in which to find when G "
+                   "becomes negative"
+                 : "the exposure time is random: every time point draws its own times, so a simulation "
+                   "has no single initiation time";
     s.initiation.reason = why;
     s.service_life.target_beta = options.target_beta;
     s.service_life.target_pf = 100 * normal_cdf(-options.target_beta);
