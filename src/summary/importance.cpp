@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "core/parallel.hpp"
 #include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
 
@@ -98,7 +99,7 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
 
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
-    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill) {
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads) {
   ImportanceSummary s;
   std::vector<std::size_t> used;
   for (std::size_t j = 0; j < g.size(); ++j) {
@@ -118,24 +119,29 @@ ImportanceSummary importance_factors(
   };
   std::vector<double>& gu = g;
   keep_used(gu);
-  RankSpace space;
   std::vector<double> g_ranks;
-  ranks(gu, space, g_ranks);
-  std::vector<double> z;
-  std::vector<double> z_ranks;
-  double norm = 0;
-  for (const SimulationModel::Source& source : sources) {
+  {
+    RankSpace space;
+    ranks(gu, space, g_ranks);
+  }
+  // The sources one per task, each with its own work space.
+  s.factors.resize(sources.size());
+  for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
+    const SimulationModel::Source& source = sources[static_cast<std::size_t>(c)];
+    std::vector<double> z;
+    std::vector<double> z_ranks;
+    RankSpace space;
     fill(source, z);
     keep_used(z);
-    ImportanceFactor f;
+    ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
     f.variable = source.variable;
     f.drives = source.drives;
     f.alpha = correlation(gu, z);
     ranks(z, space, z_ranks);
     f.spearman = correlation(g_ranks, z_ranks);
-    norm += f.alpha * f.alpha;
-    s.factors.push_back(f);
-  }
+  });
+  double norm = 0;
+  for (const ImportanceFactor& f : s.factors) norm += f.alpha * f.alpha;
   // The correlations of a limit state that is linear in independent normal
   // variables are the direction cosines themselves; otherwise they are scaled
   // to unit length, so that the shares add up to 100 %.

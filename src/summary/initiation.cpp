@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/parallel.hpp"
 #include "summary/binomial.hpp"
 #include "summary/normal.hpp"
 #include "summary/prepared_vector.hpp"
@@ -86,18 +87,23 @@ std::vector<double> initiation_times(const SimulationModel& model) {
   if (model.time_random()) return out;
   const std::vector<double>& times = model.times();
   prepared_resize(out, static_cast<std::size_t>(model.nsim()));
-  for (std::int64_t j = 1; j <= model.nsim(); ++j) {
-    const std::int32_t f = model.first_failure(j);
-    double t = std::numeric_limits<double>::infinity();
-    if (f == 1) {
-      t = times.front();
-    } else if (f > 1) {
-      const double a = times[static_cast<std::size_t>(f - 2)];
-      const double b = times[static_cast<std::size_t>(f - 1)];
-      t = a < b ? crossing(model, j, a, b, model.load_before_failure(j), model.load_at_failure(j)) : b;
+  constexpr std::int64_t CHUNK = 4096;
+  const std::int64_t nsim = model.nsim();
+  for_each_chunk((nsim + CHUNK - 1) / CHUNK, model.threads(), [&](std::int64_t c) {
+    const std::int64_t last = std::min(nsim, (c + 1) * CHUNK);
+    for (std::int64_t j = c * CHUNK + 1; j <= last; ++j) {
+      const std::int32_t f = model.first_failure(j);
+      double t = std::numeric_limits<double>::infinity();
+      if (f == 1) {
+        t = times.front();
+      } else if (f > 1) {
+        const double a = times[static_cast<std::size_t>(f - 2)];
+        const double b = times[static_cast<std::size_t>(f - 1)];
+        t = a < b ? crossing(model, j, a, b, model.load_before_failure(j), model.load_at_failure(j)) : b;
+      }
+      out[static_cast<std::size_t>(j - 1)] = t;
     }
-    out[static_cast<std::size_t>(j - 1)] = t;
-  }
+  });
   return out;
 }
 

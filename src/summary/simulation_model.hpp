@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/parallel.hpp"
 #include "input/job_data.hpp"
 #include "job/cycle_engine.hpp"
 #include "job/series_results.hpp"
@@ -36,6 +37,8 @@ class SimulationModel {
   void attach(const SeriesResults& results) { results_ = &results; }
 
   std::int64_t nsim() const { return nsim_; }
+  /// CPUs for the analysis: as many as the series used.
+  int threads() const { return threads_ > 0 ? threads_ : available_cpus(); }
   /// The time points of the series, years, in order.
   const std::vector<double>& times() const { return times_; }
   /// Failures per time point.

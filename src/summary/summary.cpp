@@ -160,7 +160,8 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   s.importance = importance_factors(std::move(values), model.sources(),
                                     [&](const SimulationModel::Source& source, std::vector<double>& z) {
                                       model.fill_normals(source, z);
-                                    });
+                                    },
+                                    model.threads());
   return s;
 }
 

@@ -114,10 +114,11 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
                       ServiceLifeSummary& life);
 /// Direction cosines from the correlation of g with each source (entries
 /// where g is not a number are left out), and Spearman's rank correlation.
-/// `fill` gives a source's values per simulation.
+/// `fill` gives a source's values per simulation; it is called for several
+/// sources at once on up to `threads` threads.
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
-    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill);
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads = 1);
 /// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
 /// Carlo on a normal or lognormal cover of standard deviation sd.
 DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf);
