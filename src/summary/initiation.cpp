@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "core/parallel.hpp"
 #include "summary/binomial.hpp"
@@ -67,6 +68,54 @@ double crossing(const SimulationModel& model, std::int64_t j, double a, double b
   return std::min(b, std::max(t, std::nextafter(a, b)));
 }
 
+/// ln S / S_unit as a function of ln t, tabulated once, for a series whose
+/// age factor all simulations share: then ln S_j(t) = c_j + L(ln t), and a
+/// simulation's initiation time solves L(x) = ln R_j - c_j, an inversion of
+/// one common curve instead of a search on the model per simulation.
+class SharedLoadCurve {
+ public:
+  SharedLoadCurve(const SimulationModel& model, double first, double last) : model_(model) {
+    const double x0 = std::log(first);
+    const double step = (std::log(last) - x0) / (POINTS - 1);
+    for (int k = 0; k < POINTS; ++k) {
+      x_[k] = x0 + k * step;
+      l_[k] = std::log(model.unit_load(std::exp(x_[k])));
+      usable_ = usable_ && std::isfinite(l_[k]) && (k == 0 || l_[k] > l_[k - 1]);
+    }
+  }
+  /// False where the curve does not rise strictly: the model is searched.
+  bool usable() const { return usable_; }
+
+  /// The time in (a, b] at which R = S, given S at a and b; NaN where the
+  /// curve cannot say (R or S not positive).
+  double crossing(std::int64_t j, double a, double b, double sa, double sb) const {
+    const double r = model_.resistance(j);
+    if (!(r - sa >= 0) || !(r - sb < 0)) return b;
+    if (!(r > 0 && sa > 0 && sb > 0 && std::isfinite(sb))) return std::nan("");
+    const double y = std::log(r) - (std::log(sb) - std::log(model_.unit_load(b)));
+    // The table interval with l_[k] <= y < l_[k + 1], then cubic
+    // interpolation of x through the four points around it.
+    const int k = std::clamp(static_cast<int>(std::upper_bound(l_, l_ + POINTS, y) - l_) - 1, 1, POINTS - 3);
+    double x = 0;
+    for (int i = k - 1; i <= k + 2; ++i) {
+      double w = x_[i];
+      for (int m = k - 1; m <= k + 2; ++m) {
+        if (m != i) w *= (y - l_[m]) / (l_[i] - l_[m]);
+      }
+      x += w;
+    }
+    const double t = std::exp(x);
+    return std::min(b, std::max(t, std::nextafter(a, b)));
+  }
+
+ private:
+  static constexpr int POINTS = 2048;
+  const SimulationModel& model_;
+  double x_[POINTS];
+  double l_[POINTS];
+  bool usable_ = true;
+};
+
 /// The k-th smallest of n values (1-based), NaN where it is censored.
 double order_statistic(const std::vector<double>& sorted, std::int64_t k) {
   if (k < 1 || k > static_cast<std::int64_t>(sorted.size())) return std::nan("");
@@ -87,6 +136,11 @@ std::vector<double> initiation_times(const SimulationModel& model) {
   if (model.time_random()) return out;
   const std::vector<double>& times = model.times();
   prepared_resize(out, static_cast<std::size_t>(model.nsim()));
+  std::unique_ptr<SharedLoadCurve> curve;
+  if (model.age_shared()) {
+    curve = std::make_unique<SharedLoadCurve>(model, times.front(), times.back());
+    if (!curve->usable()) curve.reset();
+  }
   constexpr std::int64_t CHUNK = 4096;
   const std::int64_t nsim = model.nsim();
   for_each_chunk((nsim + CHUNK - 1) / CHUNK, model.threads(), [&](std::int64_t c) {
@@ -99,7 +153,10 @@ std::vector<double> initiation_times(const SimulationModel& model) {
       } else if (f > 1) {
         const double a = times[static_cast<std::size_t>(f - 2)];
         const double b = times[static_cast<std::size_t>(f - 1)];
-        t = a < b ? crossing(model, j, a, b, model.load_before_failure(j), model.load_at_failure(j)) : b;
+        const double sa = model.load_before_failure(j);
+        const double sb = model.load_at_failure(j);
+        t = curve && a < b ? curve->crossing(j, a, b, sa, sb) : std::nan("");
+        if (std::isnan(t)) t = a < b ? crossing(model, j, a, b, sa, sb) : b;
       }
       out[static_cast<std::size_t>(j - 1)] = t;
     }

@@ -48,6 +48,17 @@ void SimulationModel::record(double t, const IntVector& indicator, const RealMat
 
 bool SimulationModel::time_random() const { return job_->dist_type[TIME] != D; }
 
+bool SimulationModel::age_shared() const {
+  const JobData& job = *job_;
+  return !time_random() && job.dist_type[AGE_N] == D && job.dist_type[TE] == D && job.dist_type[TO] == D;
+}
+
+double SimulationModel::unit_load(double t) const {
+  const JobData& job = *job_;
+  const double n = job.dist_param[1][AGE_N];
+  return tbx::load(1.0, t, age_factor(job.dist_param[1][TE] / 365, job.dist_param[1][TO] / 365, 1 - n, n, t), 1.0, 1.0);
+}
+
 SimulationModel::AtTime SimulationModel::at(double t) const { return AtTime(*this, t); }
 
 SimulationModel::AtTime::AtTime(const SimulationModel& model, double t)

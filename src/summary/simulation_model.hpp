@@ -54,6 +54,13 @@ class SimulationModel {
   /// per simulation).
   bool time_random() const;
 
+  /// Whether the age factor is the same for every simulation (n, te, to and
+  /// the time deterministic): S_j(t) is then a constant of the simulation
+  /// times unit_load(t).
+  bool age_shared() const;
+  /// S at time t of a simulation whose other factors are all 1.
+  double unit_load(double t) const;
+
   /// R of simulation j (it does not depend on the time).
   double resistance(std::int64_t j) const { return results_->sim_results[j][1]; }
 
