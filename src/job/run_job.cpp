@@ -91,6 +91,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   // What cannot succeed fails now rather than after the simulation.
   check_memory(job);
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
+  if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
 
   if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);

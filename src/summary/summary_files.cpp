@@ -208,13 +208,23 @@ std::string summary_csv(const Summary& s) {
   return out;
 }
 
+namespace {
+constexpr const char* JSON_LABEL = "jobname_summary.json";
+constexpr const char* CSV_LABEL = "jobname_summary.csv";
+}  // namespace
+
+void check_summary_writable(int folder_fd, const std::string& base) {
+  OutputFile::check_writable(folder_fd, base + "_summary.json", JSON_LABEL);
+  OutputFile::check_writable(folder_fd, base + "_summary.csv", CSV_LABEL);
+}
+
 void write_summary_files(int folder_fd, const std::string& base, const Summary& s) {
   {
-    OutputFile file(folder_fd, base + "_summary.json", "jobname_summary.json");
+    OutputFile file(folder_fd, base + "_summary.json", JSON_LABEL);
     file.text() = summary_json(s);
     file.commit();
   }
-  OutputFile file(folder_fd, base + "_summary.csv", "jobname_summary.csv");
+  OutputFile file(folder_fd, base + "_summary.csv", CSV_LABEL);
   file.text() = summary_csv(s);
   file.commit();
 }

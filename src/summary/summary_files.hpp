@@ -15,6 +15,10 @@ std::string summary_json(const Summary& s);
 /// One row per time point, after a header row with the units.
 std::string summary_csv(const Summary& s);
 
+/// Ends the run, before anything is simulated, where the summary files could
+/// not be written.
+void check_summary_writable(int folder_fd, const std::string& base);
+
 /// Writes base_summary.json and base_summary.csv in the folder `folder_fd`,
 /// each complete under its final name or not at all; a failure ends the run
 /// as for the reports.
