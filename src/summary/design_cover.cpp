@@ -63,9 +63,11 @@ Loads group_loads(const std::vector<double>& s, double sd) {
 }
 
 /// Pf when the cover has mean `mean` and standard deviation sd: the average
-/// over the simulations of P(cover < S).
-double pf_at(const Loads& loads, double mean, double sd, bool lognormal) {
+/// over the simulations of P(cover < S); with its derivative in `slope`.
+double pf_at(const Loads& loads, double mean, double sd, bool lognormal, double* slope = nullptr) {
+  constexpr double INV_SQRT_2PI = 0.39894228040143267794;
   double sum = loads.always_failed;
+  double dsum = 0;
   if (lognormal) {
     const double zeta = std::sqrt(std::log1p(sd * sd / (mean * mean)));
     const double lambda = std::log(mean) - zeta * zeta / 2;
@@ -73,8 +75,13 @@ double pf_at(const Loads& loads, double mean, double sd, bool lognormal) {
       if (loads.mean[b] > 0) sum += loads.count[b] * normal_cdf((std::log(loads.mean[b]) - lambda) / zeta);
     }
   } else {
-    for (std::size_t b = 0; b < loads.mean.size(); ++b) sum += loads.count[b] * normal_cdf((loads.mean[b] - mean) / sd);
+    for (std::size_t b = 0; b < loads.mean.size(); ++b) {
+      const double z = (loads.mean[b] - mean) / sd;
+      sum += loads.count[b] * normal_cdf(z);
+      if (slope != nullptr) dsum -= loads.count[b] * INV_SQRT_2PI * std::exp(-0.5 * z * z) / sd;
+    }
   }
+  if (slope != nullptr) *slope = dsum / loads.total;
   return sum / loads.total;
 }
 
@@ -106,13 +113,23 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
                                  : "no cover reaches the target: too few simulations can fail whatever the cover";
     return d;
   }
+  // Newton's method inside the bracket (normal cover), bisection where a
+  // step would leave it or for a lognormal cover.
+  double x = 0.5 * (lo + hi);
   for (int i = 0; i < 200 && hi - lo > 1e-12 * std::max(1.0, std::fabs(hi)); ++i) {
-    const double mid = 0.5 * (lo + hi);
-    if (pf_at(loads, mid, sd, lognormal) > target_pf) {
-      lo = mid;
+    double slope = 0;
+    const double f = pf_at(loads, x, sd, lognormal, lognormal ? nullptr : &slope) - target_pf;
+    if (f > 0) {
+      lo = x;
     } else {
-      hi = mid;
+      hi = x;
     }
+    const double newton = slope < 0 ? x - f / slope : NAN;
+    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= 1e-13 * std::max(1.0, std::fabs(x)))) {
+      lo = hi = std::isnan(newton) ? x : newton;
+      break;
+    }
+    x = newton > lo && newton < hi ? newton : 0.5 * (lo + hi);
   }
   d.mean_cover = 0.5 * (lo + hi);
   return d;

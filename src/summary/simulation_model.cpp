@@ -134,7 +134,10 @@ void SimulationModel::fill_normals(const Source& source, std::vector<double>& z)
   prepared_resize(z, static_cast<std::size_t>(nsim_));
   for (std::int64_t j = 0; j < nsim_; ++j) {
     u = static_cast<double>(state) * PM_SCALE;
-    state = state * step % MODULUS;
+    // state * step modulo 2^31 - 1, without a division: 2^31 is 1 modulo it.
+    const std::uint64_t product = state * step;
+    state = (product & MODULUS) + (product >> 31);
+    if (state >= MODULUS) state -= MODULUS;
     const double y = 2.0 * u - 1.0;
     double v = 0;
     if (source.folded && y < -0.999) {

@@ -124,7 +124,10 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
     s.service_life.reason = why;
     s.service_life.years = s.service_life.low = s.service_life.high = std::nan("");
   } else {
-    std::sort(initiation.begin(), initiation.end());
+    // Only the initiated ones need ordering; the censored ones go last.
+    const auto censored = std::partition(initiation.begin(), initiation.end(),
+                                         [](double t) { return !std::isinf(t); });
+    std::sort(initiation.begin(), censored);
     s.service_life = service_life(initiation, s.nsim, options.target_beta);
     s.initiation = summarize_initiation(std::move(initiation), s.nsim, times.front(), times.back());
   }
