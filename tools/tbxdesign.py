@@ -191,7 +191,7 @@ def design_answers(study, results, args):
     label = field["label"]
     unit = f" {field['unit']}" if field["unit"] else ""
     what = f"{years_text(args.target_life)} at Beta {args.target_beta:g}" + \
-        (" (Cornell index)" if args.index == "cornell" else "")
+        (" (Cornell index)" if args.index == "cornell" else " (standard index)")
     lines = []
     for key, points in design_groups(study, results, args.index).items():
         where = f" ({', '.join(f'{f} {v}' for f, v in key)})" if key else ""
