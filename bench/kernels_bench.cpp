@@ -14,7 +14,7 @@
 #include "prob/inverse_beta.hpp"
 #include "prob/inverse_error_function.hpp"
 #include "prob/random.hpp"
-#include "report/number_format.hpp"
+#include "core/number_format.hpp"
 #include "report/output_file.hpp"
 #include "report/write_reports.hpp"
 

@@ -1,8 +1,6 @@
 #include "core/parallel.hpp"
 
 #include <sched.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -118,31 +116,6 @@ int thread_count(std::int64_t n_chunks, int threads) {
 }
 
 }  // namespace
-
-void prepare_pages(void* first, std::size_t bytes) {
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{1} << 21;
-  const auto start = reinterpret_cast<std::uintptr_t>(first);
-  const auto round_up = [](std::uintptr_t a, std::uintptr_t to) { return (a + to - 1) & ~(to - 1); };
-  const auto round_down = [](std::uintptr_t a, std::uintptr_t to) { return a & ~(to - 1); };
-#ifdef MADV_HUGEPAGE
-  const std::uintptr_t huge_begin = round_up(start, HUGE_PAGE);
-  const std::uintptr_t huge_end = round_down(start + bytes, HUGE_PAGE);
-  if (huge_end > huge_begin) {
-    ::madvise(reinterpret_cast<void*>(huge_begin), huge_end - huge_begin, MADV_HUGEPAGE);
-  }
-#endif
-#ifdef MADV_POPULATE_WRITE
-  // Whole pages only: a partial page at either end may belong to another
-  // allocation, and is made present by the first write anyway.
-  const std::uintptr_t begin = round_up(start, page);
-  const std::uintptr_t end = round_down(start + bytes, page);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#endif
-  (void)page;
-  (void)round_up;
-  (void)round_down;
-}
 
 int available_cpus() {
   cpu_set_t set;

@@ -68,7 +68,7 @@ std::FILE* open_job_file(const Folder& folder, const std::string& base) {
 
 }  // namespace
 
-void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
+void run_job(const std::string& job_name, const CycleFactory& make_cycle, int threads) {
   const Folder folder = open_job_folder(job_name);
   const std::string base = last_part(job_name);
   // One run of a job at a time, from reading its file to its last report;
@@ -95,7 +95,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
 
   SeriesResults results;
   run_time_series(job, results, stdout, make_cycle);
-  write_reports(job_name, job, results, predicted_profile, folder.fd());
+  write_reports(job_name, job, results, predicted_profile, folder.fd(), threads);
 
   free_vector(results.times);
   free_vector(results.pf_beta);
@@ -108,7 +108,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle) {
   free_vector(job.profile_cl);
   free_vector(job.profile_depth);
   free_matrix(job.dist_param);
-  free_ivector(job.dist_type);
+  job.dist_type.release();
 }
 
 namespace {
@@ -168,7 +168,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
       prompt_job_name(job_name);
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
-    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads));
+    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), command.threads);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;

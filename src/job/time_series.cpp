@@ -5,11 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "job/cycle.hpp"
+#include "core/number_format.hpp"
 #include "job/cycle_engine.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
 #include "prob/error_function.hpp"
 #include "prob/random.hpp"
-#include "report/number_format.hpp"
 
 namespace tbx {
 
@@ -62,19 +63,18 @@ double probability_from_beta(double beta) {
 }
 
 CycleFactory engine_cycles(int threads) {
-  return [threads](const JobData& job, std::FILE* out) -> Cycle {
-    auto engine = std::make_shared<CycleEngine>(job, out, threads);
-    return [engine](double t, IntVector& indicator, RealMatrix& sim_results) {
-      engine->run(t, indicator, sim_results);
-    };
+  return [threads](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+    auto engine = std::make_shared<CycleEngine<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
+                                                               r.sim_results, out, threads);
+    return [engine](double t) { engine->run(t); };
   };
 }
 
 CycleFactory plain_cycles() {
-  return [](const JobData& job, std::FILE* out) -> Cycle {
-    return [&job, out](double, IntVector& indicator, RealMatrix& sim_results) {
-      simulate_cycle(job.nsim, job.analysis_mode, job.seed, job.dist_type, indicator, job.dist_param,
-                     sim_results, out);
+  return [](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+    auto model = std::make_shared<const ChlorideModel>(job);
+    return [model, nsim = job.nsim, seed = job.seed, &r, out](double t) {
+      plain_cycle(*model, nsim, seed, t, r.indicator, r.sim_results, out);
     };
   };
 }
@@ -99,7 +99,7 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   if (job.seed_mode == 1) job.seed = first_working_seed(clock_seed());
   if (tmax == 0) job.n_intervals = 0;
 
-  const Cycle cycle = make_cycle(job, out);
+  const Cycle cycle = make_cycle(job, r, out);
   double failures = 0.0;
   std::string line;
   for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
@@ -111,7 +111,7 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
     line += " \n";
     std::fputs(line.c_str(), out);
 
-    cycle(t, r.indicator, r.sim_results);
+    cycle(t);
 
     // Counted in integers: every partial sum is a whole number below 2^53,
     // which a sum of reals would hold exactly too.

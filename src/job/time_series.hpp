@@ -22,12 +22,14 @@ double time_point(std::int64_t i, std::int32_t n_intervals, double tmin, double 
 std::int32_t clock_seed();
 
 /// One time point at time t: fills indicator[1..nsim] and rows 1..nsim of
-/// sim_results.
-using Cycle = std::function<void(double t, IntVector& indicator, RealMatrix& sim_results)>;
-/// Makes a job's cycle once its seed is final; warnings go to `out`.
-using CycleFactory = std::function<Cycle(const JobData& job, std::FILE* out)>;
+/// sim_results of the results the cycle was made for.
+using Cycle = std::function<void(double t)>;
+/// Makes a job's cycle once its seed is final and the results are allocated;
+/// console events go to `out`. The job may change after (its time parameter
+/// does, during the series); the cycle keeps what it needs.
+using CycleFactory = std::function<Cycle(const JobData& job, SeriesResults& results, std::FILE* out)>;
 
-/// The cycle engine on `threads` CPUs (0: every available CPU).
+/// The cycle engine on `threads` threads (0: every available CPU).
 CycleFactory engine_cycles(int threads = 0);
 /// The plain cycle, every time point drawn and sampled afresh on one thread:
 /// the yardstick the engine is measured and checked against.

@@ -96,7 +96,7 @@ double stirling(double x) {
 void log_gamma(double& x) {
   const double v = x;
   double result;
-  if (v <= EPS) {
+  if (v <= BETA_EPSILON) {
     result = -std::log(v);
   } else if (v <= FIRST_FORM_END) {
     result = -std::log(v) + shifted_log_gamma(v, D1, P1, Q1);
@@ -125,7 +125,7 @@ namespace {
 // pair (Press, Flannery, Teukolsky & Vetterling, Numerical Recipes, 1986,
 // chapter 6).
 constexpr int MAX_FRACTION_TERMS = 1000;
-constexpr double FRACTION_TOLERANCE = 1000.0 * EPS;
+constexpr double FRACTION_TOLERANCE = 1000.0 * BETA_EPSILON;
 // What a fraction that has not converged by MAX_FRACTION_TERMS delivers. It
 // is no probability; the caller receives it like any other value.
 constexpr double FRACTION_SENTINEL = 1000000.0;

@@ -9,7 +9,9 @@
 
 namespace tbx {
 
-inline constexpr double EPS = 2.22044609250313e-16;
+/// The machine epsilon of the beta routines: their tolerances are multiples
+/// of it.
+inline constexpr double BETA_EPSILON = 2.22044609250313e-16;
 
 /// Replaces x by ln Gamma(x), x > 0.
 void log_gamma(double& x);

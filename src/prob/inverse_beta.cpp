@@ -21,7 +21,7 @@ bool inverse_beta_value(double p, const BetaShape& s, double& x, int& nan_texts)
     x = p == 0.0 ? 0.0 : 1.0;
     return true;
   }
-  const double crit = std::sqrt(EPS);
+  const double crit = std::sqrt(BETA_EPSILON);
   double xc = s.a / (s.a + s.b);
   if (xc == 0.0) xc = crit;
   if (xc == 1.0) xc = 1.0 - crit;

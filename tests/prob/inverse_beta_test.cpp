@@ -89,7 +89,7 @@ constexpr double QUANTILE_ROUNDING_RELATIVE = 1e-14;
 
 double allowed_error(double a, double b, double x) {
   const double curvature = 0.5 * std::fabs((a - 1.0) / x - (b - 1.0) / (1.0 - x));
-  return curvature * tbx::EPS + QUANTILE_ROUNDING_RELATIVE * x;
+  return curvature * tbx::BETA_EPSILON + QUANTILE_ROUNDING_RELATIVE * x;
 }
 
 TEST(InverseBeta, AgreesWithHighPrecision) {

@@ -52,9 +52,6 @@ inline double load(double prefix, double t, double age, double depth, double mod
   return std::sqrt(dt * age) * depth * 1000 * model_factor;
 }
 
-/// I: a negative G, or one that is not a number, is a failure.
-inline int failure_indicator(double g) { return g >= 0 ? 0 : 1; }
-
 /// Whether a sampled Dcoef triggers the negative-coefficient warning.
 inline bool dcoef_negative(double dcoef) { return !(dcoef >= 0); }
 
