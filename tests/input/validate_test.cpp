@@ -6,12 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "input/input_test_support.hpp"
 #include "input/validation_rules.hpp"
+#include "support/captured_output.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 #include "prob/random.hpp"
 
 namespace tbx {
 namespace {
+
+using test::B;
+using test::D;
+using test::LN;
+using test::N;
 
 using test::CapturedOutput;
 using test::report_of;
@@ -78,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
          [](JobData& j) {
            j.n_intervals = 0;
            j.n_points = 40;
-           j.dist_type[1] = 5;
+           j.unknown_distribution = true;
            j.nsim = -1;
          },
          "Error: Time serious must be greater or equal to 1"},
@@ -89,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"PointsWithoutFit", [](JobData& j) { j.n_points = 1; },
          "Error: Profile data must be null.", 2},
         {"NegativePointsWithoutFitPass", [](JobData& j) { j.n_points = -3; }, ""},
-        {"TypeThreeOfLastVariable", [](JobData& j) { j.dist_type[9] = 3; },
+        {"UnknownDistributionCode", [](JobData& j) { j.unknown_distribution = true; },
          "Error: Invalid distribution type"},
         {"ZeroAndEqualProfileValuesPass",
          [](JobData& j) {

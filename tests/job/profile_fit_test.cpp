@@ -4,11 +4,16 @@
 
 #include <cmath>
 
-#include "input/input_test_support.hpp"
+#include "support/jobs.hpp"
 #include "prob/error_function.hpp"
 
 namespace tbx {
 namespace {
+
+using test::B;
+using test::D;
+using test::LN;
+using test::N;
 
 // The model profile of a trial pair, computed as the search does.
 double model_content(double cs, double d, double t_days, double depth_cm) {

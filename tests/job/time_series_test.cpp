@@ -6,11 +6,18 @@
 #include <cstring>
 #include <vector>
 
-#include "job/cycle.hpp"
-#include "job/sample_job.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
+#include "support/captured_output.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
+
+using test::B;
+using test::D;
+using test::LN;
+using test::N;
 
 using test::CapturedOutput;
 
@@ -118,9 +125,8 @@ TEST(TimeSeries, MatchesThePlainCycleAtEveryTimePoint) {
   // The last time point, recomputed with the reference cycle.
   IntVector indicator(257);
   RealMatrix sims(259, 3);
-  job.dist_param[1][TIME] = r.times[5];
   CapturedOutput ref_out;
-  simulate_cycle(257, 1, 777, job.dist_type, indicator, job.dist_param, sims, ref_out.get());
+  plain_cycle(ChlorideModel(job), 257, 777, r.times[5], indicator, sims, ref_out.get());
   for (int j = 1; j <= 257; ++j) {
     EXPECT_EQ(indicator[j], r.indicator[j]) << j;
     for (int k = 1; k <= 3; ++k) {

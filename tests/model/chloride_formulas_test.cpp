@@ -1,15 +1,22 @@
-#include "job/chloride_model.hpp"
+#include "model/chloride_formulas.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "job/cycle.hpp"
-#include "job/sample_job.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
+#include "support/captured_output.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
+
+using test::B;
+using test::D;
+using test::LN;
+using test::N;
 
 TEST(ChlorideModel, TemperatureFactorIsOneAtTwentyDegrees) {
   EXPECT_EQ(temperature_factor(20), 1.0);
@@ -84,7 +91,7 @@ TEST(ChlorideModel, NegativeOrUndefinedDcoefWarns) {
   EXPECT_FALSE(dcoef_negative(0.0));
   EXPECT_FALSE(dcoef_negative(-0.0));
   std::string text;
-  append_negative_dcoef_warning(text, -0.25);
+  ChlorideModel::append_warning(text, -0.25);
   EXPECT_EQ(text, "Warning: negative diffusion coefficent\naux3-2_Do -0.250000 \n");
 }
 
@@ -95,7 +102,7 @@ TEST(PlainCycle, DeterministicVariablesStillScatterThroughTheModelFactor) {
   IntVector indicator(20);
   RealMatrix sims(22, 3);
   test::CapturedOutput out;
-  simulate_cycle(20, 0, 12345, job.dist_type, indicator, job.dist_param, sims, out.get());
+  plain_cycle(ChlorideModel(job), 20, 12345, 50.0, indicator, sims, out.get());
   for (int j = 2; j <= 20; ++j) {
     EXPECT_EQ(sims[j][1], 50.0);
     EXPECT_NE(sims[j][2], sims[1][2]);

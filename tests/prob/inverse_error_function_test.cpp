@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "prob/ulp.hpp"
+#include "support/ulp.hpp"
 
 namespace {
 

@@ -1,15 +1,23 @@
 #pragma once
-// Small jobs built in code for the job-run and report tests.
+// Jobs built in code, and the bits of a result.
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
-#include "input/input_test_support.hpp"
+#include "input/job_data.hpp"
 
 namespace tbx::test {
 
-struct Variable {
-  std::int32_t type;
+// Short names for tables of variables.
+inline constexpr Distribution N = Distribution::normal;
+inline constexpr Distribution LN = Distribution::lognormal;
+inline constexpr Distribution B = Distribution::beta;
+inline constexpr Distribution D = Distribution::deterministic;
+
+/// One input variable of a job: its distribution and two parameters.
+struct VariableSpec {
+  Distribution type;
   double a;
   double b;
 };
@@ -21,9 +29,16 @@ inline std::uint64_t bits(double x) {
   return u;
 }
 
+/// A job with its arrays allocated as the driver does.
+inline JobData allocated_job() {
+  JobData job;
+  alloc_job_arrays(job);
+  return job;
+}
+
 /// A valid job of analysis mode 0 with the given variables (xc .. te).
-inline JobData make_job(const std::array<Variable, 9>& vars, std::int32_t nsim,
-                        std::int32_t n_intervals, std::int32_t seed = 12345) {
+inline JobData make_job(const std::array<VariableSpec, 9>& vars, std::int32_t nsim, std::int32_t n_intervals,
+                        std::int32_t seed = 12345) {
   JobData job = allocated_job();
   job.project_name = "test job";
   job.n_intervals = n_intervals;
