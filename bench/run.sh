@@ -5,7 +5,8 @@
 #                [--compare-rev NAME=REVISION]...
 #
 # Builds tbxrun, the plain reference tbxrun_literal and the micro-benchmarks
-# if needed, then for every job DIR/*.dat:
+# if needed, then for every job DIR/*.dat (DIR: ../shared/bench beside the
+# project unless given):
 #   - runs it once on one core (taskset -c 0) as the reference, and checks
 #     that a run on all cores, and every compared binary, leave byte for byte
 #     the same standard output, standard error, results report and
@@ -22,7 +23,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-jobs_dir=/work/shared/bench
+jobs_dir=$root/../shared/bench
 build_dir=$root/build-bench
 runs=10
 compare=()
@@ -34,7 +35,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --compare) compare+=("$2"); shift 2 ;;
     --compare-rev) compare_rev+=("$2"); shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
