@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --compare) compare+=("$2"); shift 2 ;;
     --compare-rev) compare_rev+=("$2"); shift 2 ;;
-    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
