@@ -36,8 +36,11 @@ CycleEngine<Model>::CycleEngine(const Model& model, std::int64_t nsim, std::int3
     if (model_.varies()[static_cast<std::size_t>(k)]) varying_.push_back(k);
   }
   block_ = PageBlock(static_cast<std::int64_t>(varying_.size()) * nsim_);
+  for (std::size_t k = 0; k < columns_.size(); ++k) columns_[k] = &model_.constant()[k];
   for (std::size_t i = 0; i < varying_.size(); ++i) {
-    columns_[static_cast<std::size_t>(varying_[i])] = block_.data() + static_cast<std::int64_t>(i) * nsim_;
+    const auto k = static_cast<std::size_t>(varying_[i]);
+    columns_[k] = block_.data() + static_cast<std::int64_t>(i) * nsim_;
+    steps_[k] = 1;
   }
   // The caller's results are first written here too.
   prepare_pages(&sim_results_[1][1], static_cast<std::size_t>(nsim_ * 3) * sizeof(double));
@@ -71,7 +74,9 @@ void CycleEngine<Model>::sample_chunk(std::int64_t chunk, std::int32_t seed) {
     note.events = model_.sample(u, sim_results_[j][1], kept);
     if (note.events.any()) notes.push_back(note);
     if (note.events.fails()) return;  // the run ends here; nothing after it is ever used
-    for (const int k : varying_) columns_[static_cast<std::size_t>(k)][j - 1] = kept[static_cast<std::size_t>(k)];
+    for (std::size_t i = 0; i < varying_.size(); ++i) {
+      block_.data()[static_cast<std::int64_t>(i) * nsim_ + j - 1] = kept[static_cast<std::size_t>(varying_[i])];
+    }
   }
 }
 
@@ -89,9 +94,8 @@ void CycleEngine<Model>::run(double t) {
 template <typename Model>
 void CycleEngine<Model>::evaluate_chunk(std::int64_t chunk, const typename Model::TimePoint& point,
                                         std::vector<TimeNote>& notes) {
-  typename Model::Kept kept = model_.constant();
   for (std::int64_t j = first_of(chunk), last = last_of(chunk); j <= last; ++j) {
-    for (const int k : varying_) kept[static_cast<std::size_t>(k)] = columns_[static_cast<std::size_t>(k)][j - 1];
+    const KeptRow kept{this, j - 1};
     double tj = point.t;
     TimeNote note;
     note.sim = j;

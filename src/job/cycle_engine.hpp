@@ -41,6 +41,8 @@ class CycleEngine {
   /// the results.
   CycleEngine(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator,
               RealMatrix& sim_results, std::FILE* out, int threads, std::int64_t chunk_size = DEFAULT_CHUNK);
+  CycleEngine(const CycleEngine&) = delete;
+  CycleEngine& operator=(const CycleEngine&) = delete;
 
   /// One time point at time t (years): S and G into columns 2 and 3 of
   /// rows 1..nsim, I into indicator[1..nsim], the console events in order.
@@ -74,10 +76,21 @@ class CycleEngine {
   const std::int64_t chunk_;
 
   // The kept entries that differ between simulations, each a column of
-  // nsim values in one block; the others are the model's constants.
+  // nsim values in one block; the others are the model's constants, read
+  // through a column of step 0.
   std::vector<int> varying_;
   PageBlock block_;
-  std::array<double*, Model::KEPT> columns_{};
+  std::array<const double*, Model::KEPT> columns_{};
+  std::array<std::int64_t, Model::KEPT> steps_{};
+  /// Simulation j's kept values where they lie.
+  struct KeptRow {
+    const CycleEngine* engine;
+    std::int64_t index;  // j - 1
+    double operator[](int k) const {
+      const auto c = static_cast<std::size_t>(k);
+      return engine->columns_[c][index * engine->steps_[c]];
+    }
+  };
   std::vector<std::vector<Note>> notes_;  // per chunk, ascending
   std::string console_;
 };

@@ -46,8 +46,8 @@ inline double age_factor(double te_years, double to_years, double m, double n, d
   return (first - second) * std::pow(to_years / t, n);
 }
 
-/// The load S.
-inline double load(double prefix, double t, double age, double depth, double model_factor) {
+/// The load S, in mm.
+inline double chloride_load(double prefix, double t, double age, double depth, double model_factor) {
   const double dt = prefix * t;
   return std::sqrt(dt * age) * depth * 1000 * model_factor;
 }

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "core/number_format.hpp"
-#include "model/chloride_formulas.hpp"
 
 namespace tbx {
 
@@ -82,21 +81,6 @@ ChlorideModel::TimePoint ChlorideModel::at(double t) const {
     point.age = age_factor(constant_[TE_YEARS], constant_[TO_YEARS], 1 - n, n, t);
   }
   return point;
-}
-
-bool ChlorideModel::exposure_time(const Kept& kept, const TimePoint& point, double& tj,
-                                  std::int32_t& texts) const {
-  tj = point.t;
-  return !point.time || point.time->draw(kept[U_TIME], tj, texts);
-}
-
-double ChlorideModel::load(const Kept& kept, const TimePoint& point, double tj) const {
-  double age = point.age;
-  if (!point.age_shared) {
-    const double n = kept[N_EXPONENT];
-    age = age_factor(kept[TE_YEARS], kept[TO_YEARS], 1 - n, n, tj);
-  }
-  return tbx::load(kept[PREFIX], tj, age, kept[DEPTH], kept[MODEL_FACTOR]);
 }
 
 void ChlorideModel::append_warning(std::string& text, double dcoef) {

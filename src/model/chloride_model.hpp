@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "input/job_data.hpp"
+#include "model/chloride_formulas.hpp"
 #include "model/limit_state_model.hpp"
 #include "prob/sampling.hpp"
 
@@ -47,8 +48,22 @@ class ChlorideModel {
   const Kept& constant() const { return constant_; }
   SampleNotes sample(const double* u, double& r, Kept& kept) const;
   TimePoint at(double t) const;
-  bool exposure_time(const Kept& kept, const TimePoint& point, double& tj, std::int32_t& texts) const;
-  double load(const Kept& kept, const TimePoint& point, double tj) const;
+  /// `kept` is a Kept, or any view whose [k] gives entry k (the engine reads
+  /// its columns in place).
+  template <typename KeptValues>
+  bool exposure_time(const KeptValues& kept, const TimePoint& point, double& tj, std::int32_t& texts) const {
+    tj = point.t;
+    return !point.time || point.time->draw(kept[U_TIME], tj, texts);
+  }
+  template <typename KeptValues>
+  double load(const KeptValues& kept, const TimePoint& point, double tj) const {
+    double age = point.age;
+    if (!point.age_shared) {
+      const double n = kept[N_EXPONENT];
+      age = age_factor(kept[TE_YEARS], kept[TO_YEARS], 1 - n, n, tj);
+    }
+    return chloride_load(kept[PREFIX], tj, age, kept[DEPTH], kept[MODEL_FACTOR]);
+  }
   /// The two warning lines for a negative sampled Dcoef.
   static void append_warning(std::string& text, double dcoef);
 

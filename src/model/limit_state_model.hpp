@@ -25,10 +25,11 @@
 //   SampleNotes sample(const double* u, double& r, Kept& kept) const;
 //                                        u[1..UNIFORMS]: one simulation's numbers
 //   TimePoint at(double t) const;
-//   bool exposure_time(const Kept&, const TimePoint&, double& tj, std::int32_t& texts) const;
+//   bool exposure_time(const K& kept, const TimePoint&, double& tj, std::int32_t& texts) const;
 //                                        false where the draw fails; `texts` counts
 //                                        continued-fraction texts
-//   double load(const Kept&, const TimePoint&, double tj) const;
+//   double load(const K& kept, const TimePoint&, double tj) const;
+//                                        K: Kept, or a view whose [k] gives entry k
 //   static void append_warning(std::string& text, double value);
 //                                        the text of SampleNotes::warns
 // Every function is const and touches nothing outside its arguments, so that

@@ -174,19 +174,25 @@ BetaShape make_beta_shape(double a, double b) {
   return s;
 }
 
-double beta_density_value(double x, const BetaShape& s) {
+double beta_density_value(double x, const BetaShape& s) { return beta_density_value(beta_logs(x), s); }
+
+double beta_density_value(const BetaLogs& l, const BetaShape& s) {
   const double g = (s.lg_a + s.lg_b) - s.lg_ab;
-  const double t = ((s.b - 1.0) * std::log(1.0 - x) + (s.a - 1.0) * std::log(x)) - g;
+  const double t = ((s.b - 1.0) * l.log_1mx + (s.a - 1.0) * l.log_x) - g;
   return std::exp(t);
 }
 
 double incomplete_beta_value(double x, const BetaShape& s, int& nan_texts) {
+  return incomplete_beta_value(beta_logs(x), s, nan_texts);
+}
+
+double incomplete_beta_value(const BetaLogs& l, const BetaShape& s, int& nan_texts) {
+  const double x = l.x;
   const double a = s.a;
   const double b = s.b;
   // At x = 0 or 1 a logarithm is -inf and the prefactor becomes 0: no
   // special case is needed for the ends.
-  const double bt =
-      std::exp(((s.lg_ab - s.lg_a) - s.lg_b) + a * std::log(x) + b * std::log(1.0 - x));
+  const double bt = std::exp(((s.lg_ab - s.lg_a) - s.lg_b) + a * l.log_x + b * l.log_1mx);
   // The fraction converges quickly for x < (a + 1)/(a + b + 2); beyond, use
   // I_x(a, b) = 1 - I_(1-x)(b, a).
   if (x < (a + 1.0) / (a + b + 2.0)) return bt * beta_fraction(a, b, x, nan_texts) / a;

@@ -32,7 +32,7 @@ void lognormal_deviate(double& value, const double& lambda, const double& zeta) 
 
 VariableSampler::VariableSampler(Distribution type, double a, double b)
     : type_(type), a_(a), b_(b) {
-  if (type_ == Distribution::beta) shape_ = make_beta_shape(a_, b_);
+  if (type_ == Distribution::beta) beta_ = make_beta_inversion(a_, b_);
 }
 
 bool VariableSampler::draw(double u, double& value, int& nan_texts) const {
@@ -44,7 +44,7 @@ bool VariableSampler::draw(double u, double& value, int& nan_texts) const {
       value = std::exp(normal_from_core(normal_core(u), a_, b_));
       return true;
     case Distribution::beta:
-      return inverse_beta_value(u, shape_, value, nan_texts);
+      return inverse_beta_value(u, beta_, value, nan_texts);
     case Distribution::deterministic:
       value = a_;
       return true;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "prob/beta_functions.hpp"
+#include "prob/inverse_beta.hpp"
 #include "prob/distribution.hpp"
 
 namespace tbx {
@@ -32,7 +32,7 @@ class VariableSampler {
  private:
   Distribution type_;
   double a_, b_;
-  BetaShape shape_{};
+  BetaInversion beta_{};
 };
 
 

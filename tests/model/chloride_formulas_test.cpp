@@ -40,7 +40,7 @@ TEST(ChlorideModel, LoadFollowsTheWrittenOrderOfOperations) {
   inverse_error_function(e);
   const double expected = std::sqrt(dt * age) * (2 * e) * 1000 * 1.01;
 
-  const double s = load(diffusion_prefix(2.0, m, temperature_factor(15)), 50,
+  const double s = chloride_load(diffusion_prefix(2.0, m, temperature_factor(15)), 50,
                         age_factor(28.0 / 365, 28.0 / 365, m, 0.45, 50), depth_factor(0.4, 3.0), 1.01);
   EXPECT_EQ(s, expected);
   EXPECT_GT(s, 0.0);

@@ -109,7 +109,7 @@ TEST_F(ChlorideSampling, LimitStateAtAnyTimeFromOneDraw) {
   const ChlorideModel random_time(job);
   for (const double t : {1.0, 7.5, 50.0, 120.0}) {
     const double age = age_factor(7.0 / 365, 28.0 / 365, 1 - 0.4, 0.4, t);
-    const double want = load(kept[ChlorideModel::PREFIX], t, age, kept[ChlorideModel::DEPTH],
+    const double want = chloride_load(kept[ChlorideModel::PREFIX], t, age, kept[ChlorideModel::DEPTH],
                              kept[ChlorideModel::MODEL_FACTOR]);
     const auto point = fixed.at(t);
     EXPECT_TRUE(point.age_shared);
@@ -124,7 +124,7 @@ TEST_F(ChlorideSampling, LimitStateAtAnyTimeFromOneDraw) {
     EXPECT_EQ(tj, normal(u[2][6], t, 3));
     const double random_age = age_factor(7.0 / 365, 28.0 / 365, 1 - 0.4, 0.4, tj);
     EXPECT_EQ(test::bits(random_time.load(kept, random_point, tj)),
-              test::bits(load(kept[ChlorideModel::PREFIX], tj, random_age, kept[ChlorideModel::DEPTH],
+              test::bits(chloride_load(kept[ChlorideModel::PREFIX], tj, random_age, kept[ChlorideModel::DEPTH],
                               kept[ChlorideModel::MODEL_FACTOR])));
     EXPECT_EQ(texts, 0);
   }
