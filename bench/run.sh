@@ -15,10 +15,15 @@
 #   - measures peak memory (/usr/bin/time -f %M) and the rate at which the
 #     results report is written (from opening its temporary file to renaming
 #     it into place, seen by strace);
-# and prints a Markdown table. The literal reference is always compared
+#   - estimates tbxrun's serial share on one core: the share of its
+#     instructions (valgrind's callgrind) outside the work that runs in
+#     parallel (sampling, evaluating, formatting report rows), applied to
+#     the user time, plus all system time (page preparation, writing);
+# and prints Markdown tables. The literal reference is always compared
 # (label "literal"); --compare adds other binaries, --compare-rev builds
 # tbxrun from an earlier commit (git archive, in a temporary directory).
-# Requires hyperfine, strace, taskset and python3.
+# Requires hyperfine, strace, taskset and python3; valgrind for the serial
+# share.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -35,7 +40,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --compare) compare+=("$2"); shift 2 ;;
     --compare-rev) compare_rev+=("$2"); shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -61,6 +66,40 @@ done
 binaries=("tbxrun=$build_dir/tbxrun" "literal=$build_dir/bench/tbxrun_literal" "${compare[@]}")
 results=$work/results.tsv
 : > "$results"
+serial=$work/serial.tsv
+: > "$serial"
+
+# The serial share of binary $2 on job $3 in directory $1, one thread on one
+# core: user time (fastest of three) times the share of instructions outside
+# the parallel work, plus system time, over user plus system time.
+serial_share() {
+  local dir=$1 bin=$2 job=$3 k
+  command -v valgrind > /dev/null || { echo nan; return; }
+  for k in 1 2 3; do
+    (cd "$dir" && { /usr/bin/time -f '%U %S' taskset -c 0 "$bin" --threads 1 "$job" > /dev/null 2> times.$k; } ) || true
+  done
+  (cd "$dir" && taskset -c 0 valgrind --tool=callgrind --callgrind-out-file=callgrind.out \
+    "$bin" --threads 1 "$job" > /dev/null 2>&1) || true
+  callgrind_annotate --inclusive=yes --threshold=100 "$dir/callgrind.out" 2> /dev/null \
+    | python3 -c '
+import re, sys
+total = parallel = 0
+for line in sys.stdin:
+    m = re.match(r"\s*([\d,]+) \(\s*[\d.]+%\)\s+(.*)", line)
+    if not m:
+        continue
+    ir, name = int(m.group(1).replace(",", "")), m.group(2)
+    if "PROGRAM TOTALS" in name:
+        total = ir
+    elif re.search(r"::(sample_chunk|evaluate_chunk)\(|format_block\(", name):
+        parallel += ir
+best = min((sum(map(float, open(p).read().split()[-2:])), p) for p in sys.argv[1:])[1]
+user, system = map(float, open(best).read().split()[-2:])
+serial_ir = 1 - parallel / total if total else float("nan")
+share = (user * serial_ir + system) / (user + system) if user + system > 0 else float("nan")
+print(f"{share:.3f}\t{user:.2f}\t{system:.2f}\t{serial_ir:.3f}")
+' "$dir"/times.1 "$dir"/times.2 "$dir"/times.3
+}
 
 # Runs binary $2 on job $3 in directory $1, taskset cpus $4 ("" for all).
 run_in() {
@@ -85,6 +124,7 @@ for dat in "$jobs_dir"/*.dat; do
   mkdir -p "$ref" && cp "$dat" "$ref/"
   run_in "$ref" "$build_dir/tbxrun" "$job" 0
   report_bytes=$(stat -c %s "$ref/${job}_rs.dat" 2> /dev/null || echo 0)
+  printf '%s\t%s\n' "$job" "$(serial_share "$ref" "$build_dir/tbxrun" "$job")" >> "$serial"
 
   for entry in "${binaries[@]}"; do
     name=${entry%%=*}
@@ -133,7 +173,7 @@ EOF
   done
 done
 
-python3 - "$results" "$cpus_all" << 'EOF'
+python3 - "$results" "$cpus_all" "$serial" << 'EOF'
 import json, math, sys
 rows = [line.rstrip('\n').split('\t') for line in open(sys.argv[1])]
 cores = sys.argv[2]
@@ -171,6 +211,21 @@ for job in jobs:
         vsall = f"{lit1['min'] / all_['min']:.1f}x" if lit1 else ""
         print(f"| {job} | {name} | {t(one)} | {t(all_)} | {one['min'] / all_['min']:.2f}x | {vs1} | {vsall} | "
               f"{one['peak']:.0f} / {all_['peak']:.0f} | {rate(one)} / {rate(all_)} |")
+
+# The serial share s of a one-core run bounds the speed-up on n cores by
+# 1 / (s + (1 - s) / n).
+print()
+print("| job | serial share (tbxrun, 1 core) | user s | system s | serial instructions | bound on 16 cores |")
+print("|---|---|---|---|---|---|")
+for line in open(sys.argv[3]):
+    job, *fields = line.rstrip('\n').split('\t')
+    if len(fields) < 4:
+        print(f"| {job} | n/a | | | | |")
+        continue
+    share, user, system, instructions = fields
+    s = float(share)
+    bound = f"{1 / (s + (1 - s) / 16):.1f}x" if s == s else ""
+    print(f"| {job} | {100 * s:.1f} % | {user} | {system} | {100 * float(instructions):.1f} % | {bound} |")
 EOF
 
 echo >&2
