@@ -29,29 +29,28 @@ std::int32_t clock_seed() {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds & 0xFFFFFFFFu));
 }
 
-void column_statistics(RealMatrix& sim_results, std::int64_t nsim) {
-  // The three columns in one sweep: each sum still runs over j in ascending
-  // order, and the three chains of additions overlap instead of waiting for
-  // one another.
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column) {
+  // The columns in one sweep: each sum still runs over j in ascending order,
+  // and the chains of additions overlap instead of waiting for one another.
   double sum[4] = {0.0, 0.0, 0.0, 0.0};
   for (std::int64_t j = 1; j <= nsim; ++j) {
     const auto row = sim_results[j];
-    for (int k = 1; k <= 3; ++k) sum[k] += row[k];
+    for (int k = first_column; k <= 3; ++k) sum[k] += row[k];
   }
   double mean[4] = {0.0, 0.0, 0.0, 0.0};
-  for (int k = 1; k <= 3; ++k) {
+  for (int k = first_column; k <= 3; ++k) {
     mean[k] = sum[k] / static_cast<double>(nsim);
     sim_results[nsim + 1][k] = mean[k];
   }
   double squares[4] = {0.0, 0.0, 0.0, 0.0};
   for (std::int64_t j = 1; j <= nsim; ++j) {
     const auto row = sim_results[j];
-    for (int k = 1; k <= 3; ++k) {
+    for (int k = first_column; k <= 3; ++k) {
       const double d = mean[k] - row[k];
       squares[k] += d * d;
     }
   }
-  for (int k = 1; k <= 3; ++k) {
+  for (int k = first_column; k <= 3; ++k) {
     sim_results[nsim + 2][k] = std::sqrt(squares[k] / static_cast<double>(nsim - 1));
   }
 }
@@ -121,7 +120,9 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
     r.pf[i] = failures / static_cast<double>(nsim) * 100;
     const double p = r.pf[i] / 100;
     r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
-    column_statistics(r.sim_results, nsim);
+    // R does not depend on the time: its mean and deviation, those of the
+    // first time point, stay in place.
+    column_statistics(r.sim_results, nsim, i == 1 ? 1 : 2);
     r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
     r.pf_beta[i] = probability_from_beta(r.beta[i]);
   }

@@ -47,8 +47,9 @@ inline void run_time_series(JobData& job, SeriesResults& results, std::FILE* out
   run_time_series(job, results, out, engine_cycles(threads));
 }
 
-/// Means and standard deviations of R, S and G into rows nsim+1 and nsim+2.
-void column_statistics(RealMatrix& sim_results, std::int64_t nsim);
+/// Means and standard deviations of R, S and G (of the columns from
+/// first_column on) into rows nsim+1 and nsim+2.
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column = 1);
 
 /// 100 * Phi(-beta) for beta > 0; -100 * Phi(beta) for beta <= 0.
 double probability_from_beta(double beta);

@@ -127,8 +127,9 @@ TEST(TimeSeries, MatchesThePlainCycleAtEveryTimePoint) {
   RealMatrix sims(259, 3);
   CapturedOutput ref_out;
   plain_cycle(ChlorideModel(job), 257, 777, r.times[5], indicator, sims, ref_out.get());
-  for (int j = 1; j <= 257; ++j) {
-    EXPECT_EQ(indicator[j], r.indicator[j]) << j;
+  column_statistics(sims, 257);  // R's too, which the series takes from its first time point
+  for (int j = 1; j <= 259; ++j) {
+    if (j <= 257) EXPECT_EQ(indicator[j], r.indicator[j]) << j;
     for (int k = 1; k <= 3; ++k) {
       EXPECT_EQ(test::bits(sims[j][k]), test::bits(r.sim_results[j][k])) << j << "," << k;
     }
