@@ -129,7 +129,9 @@ TEST(TimeSeries, MatchesThePlainCycleAtEveryTimePoint) {
   plain_cycle(ChlorideModel(job), 257, 777, r.times[5], indicator, sims, ref_out.get());
   column_statistics(sims, 257);  // R's too, which the series takes from its first time point
   for (int j = 1; j <= 259; ++j) {
-    if (j <= 257) EXPECT_EQ(indicator[j], r.indicator[j]) << j;
+    if (j <= 257) {
+      EXPECT_EQ(indicator[j], r.indicator[j]) << j;
+    }
     for (int k = 1; k <= 3; ++k) {
       EXPECT_EQ(test::bits(sims[j][k]), test::bits(r.sim_results[j][k])) << j << "," << k;
     }
