@@ -107,6 +107,21 @@ void BM_InverseErrorFunction(benchmark::State& state) {
 }
 BENCHMARK(BM_InverseErrorFunction);
 
+/// Four at a time, interleaved; items are values.
+void BM_InverseErrorFunctions(benchmark::State& state) {
+  std::vector<double> y = uniforms(TABLE_SIZE);
+  for (double& v : y) v = 2.0 * v - 1.0;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    double v[4] = {y[i], y[i + 1], y[i + 2], y[i + 3]};
+    inverse_error_functions(v, 4);
+    benchmark::DoNotOptimize(v);
+    i = (i + 4) & (TABLE_SIZE - 1);
+  }
+  state.SetItemsProcessed(state.iterations() * 4);
+}
+BENCHMARK(BM_InverseErrorFunctions);
+
 // The beta_series age exponent, B(12, 14).
 void BM_InverseBeta(benchmark::State& state) {
   const std::vector<double> p = uniforms(TABLE_SIZE);

@@ -3,22 +3,19 @@
 #include <cmath>
 
 #include "core/number_format.hpp"
+#include "prob/inverse_error_function.hpp"
 
 namespace tbx {
 
 ChlorideModel::ChlorideModel(const JobData& job)
     : analysis_mode_(job.analysis_mode),
       time_type_(job.dist_type[TIME]),
-      time_second_(job.dist_param[2][TIME]),
-      temp_from_core_(job.dist_type[TEMP] == Distribution::normal ||
-                      job.dist_type[TEMP] == Distribution::lognormal),
-      temp_type_(job.dist_type[TEMP]),
-      temp_a_(job.dist_param[1][TEMP]),
-      temp_b_(job.dist_param[2][TEMP]) {
+      time_second_(job.dist_param[2][TIME]) {
   samplers_.reserve(N_VARIABLES);
   for (int i = 1; i <= N_VARIABLES; ++i) {
     const Distribution type = i == TIME ? Distribution::deterministic : job.dist_type[i];
     samplers_.emplace_back(type, job.dist_param[1][i], job.dist_param[2][i]);
+    if (i != TEMP && samplers_.back().from_normal_core()) normal_variables_.push_back(i);
   }
   varies_ = {true, true, true, is_random(job.dist_type[AGE_N]), is_random(job.dist_type[TE]),
              is_random(job.dist_type[TO]), is_random(job.dist_type[TIME])};
@@ -28,22 +25,32 @@ ChlorideModel::ChlorideModel(const JobData& job)
 }
 
 SampleNotes ChlorideModel::sample(const double* u, double& r, Kept& kept) const {
+  // The normal quantiles first, all at once: they are independent of one
+  // another and of everything else, and computed side by side they take
+  // less time. u[TEMP]'s always: the two factors below come from it.
+  double core[N_VARIABLES + 1] = {};
+  double y[N_VARIABLES];
+  y[0] = 2.0 * u[TEMP] - 1.0;
+  int count = 1;
+  for (const int i : normal_variables_) y[count++] = 2.0 * u[i] - 1.0;
+  inverse_error_functions(y, count);
+  core[TEMP] = y[0];
+  for (int k = 1; k < count; ++k) core[normal_variables_[static_cast<std::size_t>(k - 1)]] = y[k];
+  const double core8 = core[TEMP];
+
   double s[N_VARIABLES + 1] = {};
   SampleNotes notes;
   std::int32_t texts = 0;
-  const double core8 = normal_core(u[TEMP]);
   for (int i = 1; i <= N_VARIABLES; ++i) {
     if (i == TIME) {
       notes.texts_before_time = texts;
       texts = 0;
       continue;
     }
-    if (i == TEMP && temp_from_core_) {
-      const double v = normal_from_core(core8, temp_a_, temp_b_);
-      s[TEMP] = temp_type_ == Distribution::lognormal ? std::exp(v) : v;
-      continue;
-    }
-    if (!samplers_[static_cast<std::size_t>(i - 1)].draw(u[i], s[i], texts)) {
+    const VariableSampler& sampler = samplers_[static_cast<std::size_t>(i - 1)];
+    if (sampler.from_normal_core()) {
+      s[i] = sampler.value_from_core(core[i]);
+    } else if (!sampler.draw(u[i], s[i], texts)) {
       notes.fails_at = i < TIME ? 1 : 2;
       (i < TIME ? notes.texts_before_time : notes.texts_after_time) = texts;
       return notes;

@@ -69,12 +69,10 @@ class ChlorideModel {
 
  private:
   std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9; the time's is per time point
+  std::vector<int> normal_variables_;      // drawn from normal_core(u[i]), the time and temp aside
   std::int32_t analysis_mode_;
   Distribution time_type_;
   double time_second_;
-  bool temp_from_core_;
-  Distribution temp_type_;
-  double temp_a_, temp_b_;
   std::array<bool, KEPT> varies_{};
   Kept constant_{};
 };

@@ -35,13 +35,25 @@ VariableSampler::VariableSampler(Distribution type, double a, double b)
   if (type_ == Distribution::beta) beta_ = make_beta_inversion(a_, b_);
 }
 
+bool VariableSampler::from_normal_core() const {
+  return type_ == Distribution::normal || type_ == Distribution::lognormal;
+}
+
+double VariableSampler::value_from_core(double y) const {
+  switch (type_) {
+    case Distribution::normal: return normal_from_core(y, a_, b_);
+    case Distribution::lognormal: return std::exp(normal_from_core(y, a_, b_));
+    case Distribution::beta:
+    case Distribution::deterministic: break;
+  }
+  return a_;  // not reached: only normal and lognormal samplers are asked
+}
+
 bool VariableSampler::draw(double u, double& value, int& nan_texts) const {
   switch (type_) {
     case Distribution::normal:
-      value = normal_from_core(normal_core(u), a_, b_);
-      return true;
     case Distribution::lognormal:
-      value = std::exp(normal_from_core(normal_core(u), a_, b_));
+      value = value_from_core(normal_core(u));
       return true;
     case Distribution::beta:
       return inverse_beta_value(u, beta_, value, nan_texts);

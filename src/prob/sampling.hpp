@@ -28,6 +28,11 @@ class VariableSampler {
   /// does not converge. Continued-fraction texts are added to nan_texts.
   bool draw(double u, double& value, int& nan_texts) const;
   Distribution type() const { return type_; }
+  /// Whether the value follows from normal_core(u) (normal, lognormal).
+  bool from_normal_core() const;
+  /// The value for y = normal_core(u), with the bits of draw(u); only where
+  /// from_normal_core().
+  double value_from_core(double y) const;
 
  private:
   Distribution type_;
