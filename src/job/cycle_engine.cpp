@@ -31,7 +31,7 @@ CycleEngine<Model>::CycleEngine(const Model& model, std::int64_t nsim, std::int3
       sim_results_(sim_results),
       out_(out),
       threads_(threads_to_use(threads)),
-      chunk_(std::max<std::int64_t>(1, chunk_size)) {
+      chunk_(chunk_size > 0 ? chunk_size : DEFAULT_CHUNK) {
   for (int k = 0; k < Model::KEPT; ++k) {
     if (model_.varies()[static_cast<std::size_t>(k)]) varying_.push_back(k);
   }

@@ -37,8 +37,8 @@ class CycleEngine {
   /// Samples simulations 1..nsim from `seed` and writes their R to column 1
   /// of sim_results, which the engine then fills, with indicator, at every
   /// run(). Both must outlive the engine; nobody else writes them meanwhile.
-  /// Console events go to `out`, at run(). The chunk size changes nothing in
-  /// the results.
+  /// Console events go to `out`, at run(). The chunk size (0: the default)
+  /// changes nothing in the results.
   CycleEngine(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator,
               RealMatrix& sim_results, std::FILE* out, int threads, std::int64_t chunk_size = DEFAULT_CHUNK);
   CycleEngine(const CycleEngine&) = delete;

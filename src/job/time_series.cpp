@@ -61,10 +61,10 @@ double probability_from_beta(double beta) {
   return -0.5 * y * 100;
 }
 
-CycleFactory engine_cycles(int threads) {
-  return [threads](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
+  return [threads, chunk_size](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
     auto engine = std::make_shared<CycleEngine<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
-                                                               r.sim_results, out, threads);
+                                                               r.sim_results, out, threads, chunk_size);
     return [engine](double t) { engine->run(t); };
   };
 }

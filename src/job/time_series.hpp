@@ -29,8 +29,9 @@ using Cycle = std::function<void(double t)>;
 /// does, during the series); the cycle keeps what it needs.
 using CycleFactory = std::function<Cycle(const JobData& job, SeriesResults& results, std::FILE* out)>;
 
-/// The cycle engine on `threads` threads (0: every available CPU).
-CycleFactory engine_cycles(int threads = 0);
+/// The cycle engine on `threads` threads (0: every available CPU), in
+/// chunks of `chunk_size` simulations (0: the engine's default).
+CycleFactory engine_cycles(int threads = 0, std::int64_t chunk_size = 0);
 /// The plain cycle, every time point drawn and sampled afresh on one thread:
 /// the yardstick the engine is measured and checked against.
 CycleFactory plain_cycles();
