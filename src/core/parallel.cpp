@@ -149,9 +149,17 @@ void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void
 void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume) {
+  for_each_chunk_in_order(n_chunks, threads, window, nullptr, produce, consume);
+}
+
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& prepare,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume) {
   const int n_threads = thread_count(n_chunks, threads);
   if (n_threads == 1 || window <= 1) {
     for (std::int64_t c = 0; c < n_chunks; ++c) {
+      if (prepare) prepare(c);
       produce(c);
       consume(c);
     }
@@ -162,8 +170,10 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
   // that consumption (writing a file, say) is not tied to one thread.
   std::mutex mutex;
   std::condition_variable changed;
+  std::int64_t prepared = prepare ? 0 : n_chunks;  // chunks below this one are prepared
   std::int64_t next = 0;      // the next chunk to be produced
   std::int64_t consumed = 0;  // chunks below this one are consumed
+  bool preparing = false;
   bool consuming = false;
   std::vector<std::int64_t> ready(static_cast<std::size_t>(window), -1);  // per buffer
   bool failed = false;
@@ -199,7 +209,14 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
           consumed = c + 1;
         }
         consuming = false;
-      } else if (next < n_chunks && next < consumed + window) {
+      } else if (!preparing && prepared < n_chunks && prepared < next + n_threads) {
+        // Preparing keeps a little ahead of producing, so that producers
+        // seldom wait for it.
+        const std::int64_t c = prepared;
+        preparing = true;
+        if (unlocked(lock, prepare, c)) prepared = c + 1;
+        preparing = false;
+      } else if (next < prepared && next < consumed + window) {
         const std::int64_t c = next++;
         if (unlocked(lock, produce, c)) slot(c) = c;
       } else if (caller || next < n_chunks) {

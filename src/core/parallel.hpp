@@ -36,4 +36,15 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume);
 
+/// The same with a third stage before the others: prepare(c) for c = 0, 1,
+/// 2, ... in that order, one at a time, and produce(c) only once prepare(c)
+/// has returned. A step that must see what an earlier pass left in a chunk
+/// before produce() overwrites it, and one that must see what produce()
+/// wrote, both in chunk order, so overlap with producing the chunks between
+/// them.
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& prepare,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume);
+
 }  // namespace tbx

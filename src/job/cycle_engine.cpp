@@ -81,13 +81,23 @@ void CycleEngine<Model>::sample_chunk(std::int64_t chunk, std::int32_t seed) {
 }
 
 template <typename Model>
-void CycleEngine<Model>::run(double t) {
+void CycleEngine<Model>::run(double t, const RowStages& stages) {
   const typename Model::TimePoint point = model_.at(t);
   const std::int64_t chunks = chunk_count();
   std::vector<std::vector<TimeNote>> time_notes(static_cast<std::size_t>(chunks));
-  for_each_chunk(chunks, threads_, [&](std::int64_t c) {
-    evaluate_chunk(c, point, time_notes[static_cast<std::size_t>(c)]);
-  });
+  const auto stage = [&](const std::function<void(std::int64_t, std::int64_t)>& f) -> std::function<void(std::int64_t)> {
+    if (!f) return [](std::int64_t) {};
+    return [&](std::int64_t c) { f(first_of(c), last_of(c)); };
+  };
+  const auto evaluate = [&](std::int64_t c) { evaluate_chunk(c, point, time_notes[static_cast<std::size_t>(c)]); };
+  if (stages.before || stages.after) {
+    // No buffers to bound: every chunk may be evaluated ahead of the stages.
+    const int window = static_cast<int>(std::min<std::int64_t>(chunks, INT32_MAX));
+    for_each_chunk_in_order(chunks, threads_, window, stages.before ? stage(stages.before) : nullptr, evaluate,
+                            stage(stages.after));
+  } else {
+    for_each_chunk(chunks, threads_, evaluate);
+  }
   replay(time_notes);
 }
 

@@ -23,6 +23,7 @@
 
 #include "core/array.hpp"
 #include "core/pages.hpp"
+#include "job/row_stages.hpp"
 #include "model/limit_state_model.hpp"
 
 namespace tbx {
@@ -46,7 +47,8 @@ class CycleEngine {
 
   /// One time point at time t (years): S and G into columns 2 and 3 of
   /// rows 1..nsim, I into indicator[1..nsim], the console events in order.
-  void run(double t);
+  /// The stages run chunk by chunk, overlapping the evaluation.
+  void run(double t, const RowStages& stages = {});
 
  private:
   struct Note {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/number_format.hpp"
@@ -29,30 +30,60 @@ std::int32_t clock_seed() {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds & 0xFFFFFFFFu));
 }
 
-void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column) {
-  // The columns in one sweep: each sum still runs over j in ascending order,
-  // and the chains of additions overlap instead of waiting for one another.
-  double sum[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::int64_t j = 1; j <= nsim; ++j) {
-    const auto row = sim_results[j];
-    for (int k = first_column; k <= 3; ++k) sum[k] += row[k];
-  }
-  double mean[4] = {0.0, 0.0, 0.0, 0.0};
-  for (int k = first_column; k <= 3; ++k) {
-    mean[k] = sum[k] / static_cast<double>(nsim);
-    sim_results[nsim + 1][k] = mean[k];
-  }
-  double squares[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::int64_t j = 1; j <= nsim; ++j) {
-    const auto row = sim_results[j];
-    for (int k = first_column; k <= 3; ++k) {
-      const double d = mean[k] - row[k];
-      squares[k] += d * d;
+namespace {
+
+/// Means and standard deviations of columns first_column..3, gathered range
+/// of rows by range of rows. Each sum runs over the rows in ascending order,
+/// whatever the ranges, so the results are those of one sweep; the columns'
+/// chains of additions overlap instead of waiting for one another.
+class ColumnMoments {
+ public:
+  explicit ColumnMoments(int first_column) : first_(first_column) {}
+
+  /// Pass 1: the sums of the values.
+  void add_values(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    for (std::int64_t j = first; j <= last; ++j) {
+      const auto row = m[j];
+      for (int k = first_; k <= 3; ++k) sum_[k] += row[k];
     }
   }
-  for (int k = first_column; k <= 3; ++k) {
-    sim_results[nsim + 2][k] = std::sqrt(squares[k] / static_cast<double>(nsim - 1));
+  /// The means, into row nsim+1.
+  void finish_means(RealMatrix& m, std::int64_t nsim) {
+    for (int k = first_; k <= 3; ++k) {
+      mean_[k] = sum_[k] / static_cast<double>(nsim);
+      m[nsim + 1][k] = mean_[k];
+    }
   }
+  /// Pass 2, once the means are known: the squared deviations.
+  void add_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    for (std::int64_t j = first; j <= last; ++j) {
+      const auto row = m[j];
+      for (int k = first_; k <= 3; ++k) {
+        const double d = mean_[k] - row[k];
+        squares_[k] += d * d;
+      }
+    }
+  }
+  /// The standard deviations, into row nsim+2.
+  void finish_deviations(RealMatrix& m, std::int64_t nsim) {
+    for (int k = first_; k <= 3; ++k) m[nsim + 2][k] = std::sqrt(squares_[k] / static_cast<double>(nsim - 1));
+  }
+
+ private:
+  int first_;
+  double sum_[4] = {0.0, 0.0, 0.0, 0.0};
+  double mean_[4] = {0.0, 0.0, 0.0, 0.0};
+  double squares_[4] = {0.0, 0.0, 0.0, 0.0};
+};
+
+}  // namespace
+
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column) {
+  ColumnMoments moments(first_column);
+  moments.add_values(sim_results, 1, nsim);
+  moments.finish_means(sim_results, nsim);
+  moments.add_squares(sim_results, 1, nsim);
+  moments.finish_deviations(sim_results, nsim);
 }
 
 double probability_from_beta(double beta) {
@@ -65,15 +96,17 @@ CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
   return [threads, chunk_size](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
     auto engine = std::make_shared<CycleEngine<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
                                                                r.sim_results, out, threads, chunk_size);
-    return [engine](double t) { engine->run(t); };
+    return [engine](double t, const RowStages& stages) { engine->run(t, stages); };
   };
 }
 
 CycleFactory plain_cycles() {
   return [](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
     auto model = std::make_shared<const ChlorideModel>(job);
-    return [model, nsim = job.nsim, seed = job.seed, &r, out](double t) {
+    return [model, nsim = job.nsim, seed = job.seed, &r, out](double t, const RowStages& stages) {
+      if (stages.before) stages.before(1, nsim);
       plain_cycle(*model, nsim, seed, t, r.indicator, r.sim_results, out);
+      if (stages.after) stages.after(1, nsim);
     };
   };
 }
@@ -99,6 +132,18 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   if (tmax == 0) job.n_intervals = 0;
 
   const Cycle cycle = make_cycle(job, r, out);
+  // The statistics of a time point are gathered while the cycles run: the
+  // sums as each range of rows is written, the squared deviations from the
+  // means while the next time point is computed, just before its rows are
+  // overwritten. R does not depend on the time: its mean and deviation,
+  // those of the first time point, stay in place.
+  std::optional<ColumnMoments> previous;  // the last time point, awaiting pass 2
+  std::int64_t previous_i = 0;
+  const auto finish = [&](ColumnMoments& moments, std::int64_t i) {
+    moments.finish_deviations(r.sim_results, nsim);
+    r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
+    r.pf_beta[i] = probability_from_beta(r.beta[i]);
+  };
   double failures = 0.0;
   std::string line;
   for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
@@ -110,22 +155,31 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
     line += " \n";
     std::fputs(line.c_str(), out);
 
-    cycle(t);
-
+    ColumnMoments moments(i == 1 ? 1 : 2);
     // Counted in integers: every partial sum is a whole number below 2^53,
-    // which a sum of reals would hold exactly too.
+    // which a sum of reals would hold exactly too, in any order.
     std::int64_t count = 0;
-    for (std::int64_t j = 1; j <= nsim; ++j) count += r.indicator[j];
+    RowStages stages;
+    if (previous) {
+      stages.before = [&](std::int64_t first, std::int64_t last) { previous->add_squares(r.sim_results, first, last); };
+    }
+    stages.after = [&](std::int64_t first, std::int64_t last) {
+      moments.add_values(r.sim_results, first, last);
+      for (std::int64_t j = first; j <= last; ++j) count += r.indicator[j];
+    };
+    cycle(t, stages);
+
+    if (previous) finish(*previous, previous_i);
+    moments.finish_means(r.sim_results, nsim);
+    previous = moments;
+    previous_i = i;
     failures = static_cast<double>(count);
     r.pf[i] = failures / static_cast<double>(nsim) * 100;
     const double p = r.pf[i] / 100;
     r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
-    // R does not depend on the time: its mean and deviation, those of the
-    // first time point, stay in place.
-    column_statistics(r.sim_results, nsim, i == 1 ? 1 : 2);
-    r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
-    r.pf_beta[i] = probability_from_beta(r.beta[i]);
   }
+  previous->add_squares(r.sim_results, 1, nsim);
+  finish(*previous, previous_i);
   job.dist_param[1][TIME] = tmin;
   r.n_failures = failures;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "input/job_data.hpp"
+#include "job/row_stages.hpp"
 #include "job/series_results.hpp"
 
 namespace tbx {
@@ -23,7 +24,7 @@ std::int32_t clock_seed();
 
 /// One time point at time t: fills indicator[1..nsim] and rows 1..nsim of
 /// sim_results of the results the cycle was made for.
-using Cycle = std::function<void(double t)>;
+using Cycle = std::function<void(double t, const RowStages& stages)>;
 /// Makes a job's cycle once its seed is final and the results are allocated;
 /// console events go to `out`. The job may change after (its time parameter
 /// does, during the series); the cycle keeps what it needs.

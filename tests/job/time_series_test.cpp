@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "job/plain_cycle.hpp"
@@ -154,10 +155,10 @@ std::vector<std::uint64_t> series_bits(const SeriesResults& r, std::int64_t nsim
 // different, and the time deterministic or random: the engine, which shares
 // the age factor where it can, must give the plain cycle's bits.
 TEST(TimeSeries, EngineMatchesThePlainCycleForEveryMixOfAgeTerms) {
-  const test::Variable n_fixed{D, 0.45, 0}, n_random{B, 9, 11};
-  const test::Variable te_fixed{D, 90, 0}, te_random{N, 60, 10};
-  const test::Variable to_fixed{D, 28, 0}, to_random{LN, 3.3, 0.1};
-  const test::Variable t_fixed{D, 0, 50}, t_random{N, 0, 50};
+  const test::VariableSpec n_fixed{D, 0.45, 0}, n_random{B, 9, 11};
+  const test::VariableSpec te_fixed{D, 90, 0}, te_random{N, 60, 10};
+  const test::VariableSpec to_fixed{D, 28, 0}, to_random{LN, 3.3, 0.1};
+  const test::VariableSpec t_fixed{D, 0, 50}, t_random{N, 0, 50};
   for (int mix = 0; mix < 16; ++mix) {
     auto make_job = [&] {
       return test::make_job({{{N, 50, 8}, {LN, 0.693, 0.2}, {N, 0.4, 0.06}, {N, 3.0, 0.4},
@@ -176,6 +177,45 @@ TEST(TimeSeries, EngineMatchesThePlainCycleForEveryMixOfAgeTerms) {
       run_time_series(engine_job, engine, engine_out.get(), engine_cycles(threads));
       EXPECT_EQ(series_bits(engine, 150, 4), series_bits(plain, 150, 4)) << "mix " << mix << ", " << threads;
       EXPECT_EQ(engine_out.text(), plain_out.text());
+// Everything the series leaves, bit for bit.
+std::vector<std::uint64_t> all_bits(const SeriesResults& r, std::int64_t nsim, std::int64_t points) {
+  std::vector<std::uint64_t> out;
+  for (const RealVector* v : {&r.pf, &r.pf_se, &r.beta, &r.pf_beta, &r.times}) {
+    for (std::int64_t i = 1; i <= points; ++i) out.push_back(test::bits((*v)[i]));
+  }
+  for (std::int64_t j = 1; j <= nsim + 2; ++j) {
+    for (int k = 1; k <= 3; ++k) out.push_back(test::bits(r.sim_results[j][k]));
+    if (j <= nsim) out.push_back(static_cast<std::uint64_t>(r.indicator[j]));
+  }
+  out.push_back(test::bits(r.n_failures));
+  return out;
+}
+
+// The engine gathers the statistics while it runs (sums as chunks are
+// written, squared deviations while the next time point runs); on any
+// number of threads and any chunking the series is that of the plain cycle
+// with the statistics taken afterwards.
+TEST(TimeSeries, EngineSeriesMatchesThePlainSeriesBitForBit) {
+  const auto job_of = [] {
+    JobData job = test::make_job({{{N, 50, 8}, {LN, 0.693, 0.2}, {B, 4, 6}, {N, 1.0, 0.1}, {B, 9, 11},
+                                   {D, 0, 100}, {LN, 3.3, 0.1}, {N, 15, 2}, {N, 28, 3}}},
+                                 1000, 4, 99);
+    job.analysis_mode = 1;
+    return job;
+  };
+  JobData plain_job = job_of();
+  SeriesResults want;
+  CapturedOutput want_out;
+  run_time_series(plain_job, want, want_out.get(), plain_cycles());
+  for (const int threads : {1, 2, 3, 8}) {
+    for (const std::int64_t chunk : {std::int64_t{0}, std::int64_t{7}, std::int64_t{1}}) {
+      SCOPED_TRACE("threads " + std::to_string(threads) + ", chunk " + std::to_string(chunk));
+      JobData job = job_of();
+      SeriesResults got;
+      CapturedOutput got_out;
+      run_time_series(job, got, got_out.get(), engine_cycles(threads, chunk));
+      EXPECT_EQ(all_bits(got, 1000, 5), all_bits(want, 1000, 5));
+      EXPECT_EQ(got_out.text(), want_out.text());
     }
   }
 }
