@@ -75,8 +75,13 @@ serial=$work/serial.tsv
 serial_share() {
   local dir=$1 bin=$2 job=$3 k
   command -v valgrind > /dev/null || { echo nan; return; }
+  # User and system time of the child, to the microsecond.
   for k in 1 2 3; do
-    (cd "$dir" && { /usr/bin/time -f '%U %S' taskset -c 0 "$bin" --threads 1 "$job" > /dev/null 2> times.$k; } ) || true
+    (cd "$dir" && python3 -c '
+import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+r = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(r.ru_utime, r.ru_stime)' taskset -c 0 "$bin" --threads 1 "$job" > times.$k) || true
   done
   (cd "$dir" && taskset -c 0 valgrind --tool=callgrind --callgrind-out-file=callgrind.out \
     "$bin" --threads 1 "$job" > /dev/null 2>&1) || true
@@ -99,7 +104,7 @@ best = min((sum(map(float, open(p).read().split()[-2:])), p) for p in sys.argv[1
 user, system = map(float, open(best).read().split()[-2:])
 serial_ir = 1 - parallel / total if total else float("nan")
 share = (user * serial_ir + system) / (user + system) if user + system > 0 else float("nan")
-print(f"{share:.3f}\t{user:.2f}\t{system:.2f}\t{serial_ir:.3f}\t{overlapped / total if total else 0:.3f}")
+print(f"{share:.3f}\t{user:.3f}\t{system:.3f}\t{serial_ir:.3f}\t{overlapped / total if total else 0:.3f}")
 ' "$dir"/times.1 "$dir"/times.2 "$dir"/times.3
 }
 
