@@ -4,8 +4,9 @@
 
 #include <cmath>
 
-#include "support/jobs.hpp"
 #include "prob/error_function.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
