@@ -46,11 +46,7 @@ class ColumnMoments {
   // of line so that a profile names them (bench/run.sh).
   /// Pass 1: the sums of the values.
   [[gnu::noinline]] void add_values(const RealMatrix& m, std::int64_t first, std::int64_t last) {
-    if (first_ == 1) {
-      add_values<1>(m, first, last);
-    } else {
-      add_values<2>(m, first, last);
-    }
+    first_ == 1 ? sum_rows<1>(m, first, last) : sum_rows<2>(m, first, last);
   }
   /// The means, into row nsim+1.
   void finish_means(RealMatrix& m, std::int64_t nsim) {
@@ -61,11 +57,7 @@ class ColumnMoments {
   }
   /// Pass 2, once the means are known: the squared deviations.
   [[gnu::noinline]] void add_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
-    if (first_ == 1) {
-      add_squares<1>(m, first, last);
-    } else {
-      add_squares<2>(m, first, last);
-    }
+    first_ == 1 ? sum_squares<1>(m, first, last) : sum_squares<2>(m, first, last);
   }
   /// The standard deviations, into row nsim+2.
   void finish_deviations(RealMatrix& m, std::int64_t nsim) {
@@ -76,7 +68,7 @@ class ColumnMoments {
   // The sums are kept in locals, which the compiler holds in registers (the
   // matrix could alias the members), over a fixed set of columns.
   template <int FIRST>
-  void add_values(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+  void sum_rows(const RealMatrix& m, std::int64_t first, std::int64_t last) {
     double sum[4] = {sum_[0], sum_[1], sum_[2], sum_[3]};
     for (std::int64_t j = first; j <= last; ++j) {
       const auto row = m[j];
@@ -85,7 +77,7 @@ class ColumnMoments {
     std::copy(std::begin(sum), std::end(sum), std::begin(sum_));
   }
   template <int FIRST>
-  void add_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+  void sum_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
     const double mean[4] = {mean_[0], mean_[1], mean_[2], mean_[3]};
     double squares[4] = {squares_[0], squares_[1], squares_[2], squares_[3]};
     for (std::int64_t j = first; j <= last; ++j) {

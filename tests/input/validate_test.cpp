@@ -15,10 +15,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 
 using test::CapturedOutput;
 using test::report_of;

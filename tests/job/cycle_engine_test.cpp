@@ -16,10 +16,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 
 // Everything a series of cycles leaves behind: the console text, the fatal
 // report if any, and the bits of the last time point's results.

@@ -11,10 +11,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 
 // The model profile of a trial pair, computed as the search does.
 double model_content(double cs, double d, double t_days, double depth_cm) {

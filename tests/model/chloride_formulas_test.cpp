@@ -13,10 +13,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 
 TEST(ChlorideModel, TemperatureFactorIsOneAtTwentyDegrees) {
   EXPECT_EQ(temperature_factor(20), 1.0);

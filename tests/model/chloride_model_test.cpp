@@ -13,10 +13,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 using Kept = ChlorideModel::Kept;
 
 double normal(double u, double mean, double std_dev) {

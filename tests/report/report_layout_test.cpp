@@ -9,10 +9,7 @@
 namespace tbx {
 namespace {
 
-using test::B;
-using test::D;
-using test::LN;
-using test::N;
+using namespace test::short_names;
 
 // A job and its results laid out by hand: `points` time points, `nsim`
 // simulations, everything zero unless a test sets it.

@@ -9,11 +9,14 @@
 
 namespace tbx::test {
 
-// Short names for tables of variables.
+/// Short names for tables of variables (`using namespace test::short_names;`).
+namespace short_names {
 inline constexpr Distribution N = Distribution::normal;
 inline constexpr Distribution LN = Distribution::lognormal;
 inline constexpr Distribution B = Distribution::beta;
 inline constexpr Distribution D = Distribution::deterministic;
+}  // namespace short_names
+using namespace short_names;
 
 /// One input variable of a job: its distribution and two parameters.
 struct VariableSpec {
