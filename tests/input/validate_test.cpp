@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
          [](JobData& j) {
            j.n_intervals = 0;
            j.n_points = 40;
-           j.unknown_distribution = true;
+           j.dist_code[1] = 5;
            j.nsim = -1;
          },
          "Error: Time serious must be greater or equal to 1"},
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"PointsWithoutFit", [](JobData& j) { j.n_points = 1; },
          "Error: Profile data must be null.", 2},
         {"NegativePointsWithoutFitPass", [](JobData& j) { j.n_points = -3; }, ""},
-        {"UnknownDistributionCode", [](JobData& j) { j.unknown_distribution = true; },
+        {"TypeThreeOfLastVariable", [](JobData& j) { j.dist_code[9] = 3; },
          "Error: Invalid distribution type"},
         {"ZeroAndEqualProfileValuesPass",
          [](JobData& j) {
@@ -184,8 +184,8 @@ TEST(ValidationRules, WalkToTheEndNamesEveryValueAtFault) {
       {[](JobData& j) {
          j.analysis_mode = 3;
          j.n_points = 40;
-         j.dist_type[1] = 5;
-         j.dist_type[9] = 3;
+         j.dist_code[1] = 5;
+         j.dist_code[9] = 3;
          j.nsim = -1;
          times(j, 4, 50.0, 10.0);
          j.predict_profile = 1;

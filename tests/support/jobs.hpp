@@ -49,6 +49,7 @@ inline JobData make_job(const std::array<VariableSpec, 9>& vars, std::int32_t ns
   job.seed = seed;
   for (int i = 1; i <= 9; ++i) {
     job.dist_type[i] = vars[static_cast<std::size_t>(i - 1)].type;
+    job.dist_code[i] = static_cast<std::int32_t>(job.dist_type[i]);
     job.dist_param[1][i] = vars[static_cast<std::size_t>(i - 1)].a;
     job.dist_param[2][i] = vars[static_cast<std::size_t>(i - 1)].b;
   }
