@@ -62,7 +62,7 @@ TEST(ChlorideModel, PinnedBits) {
     const double temperature = temperature_factor(p.temp);
     const double age = age_factor(p.te / 365, p.to / 365, m, p.n, p.t);
     const double depth = depth_factor(p.ccr, p.cs);
-    const double s = load(diffusion_prefix(p.dcoef, m, temperature), p.t, age, depth, p.model_factor);
+    const double s = chloride_load(diffusion_prefix(p.dcoef, m, temperature), p.t, age, depth, p.model_factor);
     EXPECT_EQ(temperature, p.temperature) << "T = " << p.temp;
     EXPECT_EQ(age, p.age) << "te = " << p.te << ", to = " << p.to << ", n = " << p.n << ", t = " << p.t;
     EXPECT_EQ(depth, p.depth) << "Ccr = " << p.ccr << ", Cs = " << p.cs;
