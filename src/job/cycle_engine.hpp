@@ -50,6 +50,26 @@ class CycleEngine {
   /// The stages run chunk by chunk, overlapping the evaluation.
   void run(double t, const RowStages& stages = {});
 
+  /// Simulation j's kept values where they lie: row[k] is entry k of the
+  /// model's Kept. Valid while the engine lives, for j in 1..nsim.
+  class KeptRow {
+   public:
+    double operator[](int k) const {
+      const auto c = static_cast<std::size_t>(k);
+      return engine_->columns_[c][index_ * engine_->steps_[c]];
+    }
+
+   private:
+    friend class CycleEngine;
+    KeptRow(const CycleEngine* engine, std::int64_t index) : engine_(engine), index_(index) {}
+    const CycleEngine* engine_;
+    std::int64_t index_;  // j - 1
+  };
+  KeptRow row(std::int64_t j) const { return KeptRow(this, j - 1); }
+  /// The model the simulations were sampled from, to evaluate them at other
+  /// times; R stays in column 1 of the caller's results matrix.
+  const Model& model() const { return model_; }
+
  private:
   struct Note {
     std::int64_t sim = 0;
@@ -86,15 +106,6 @@ class CycleEngine {
   PageBlock block_;
   std::array<const double*, Model::KEPT> columns_{};
   std::array<std::int64_t, Model::KEPT> steps_{};
-  /// Simulation j's kept values where they lie.
-  struct KeptRow {
-    const CycleEngine* engine;
-    std::int64_t index;  // j - 1
-    double operator[](int k) const {
-      const auto c = static_cast<std::size_t>(k);
-      return engine->columns_[c][index * engine->steps_[c]];
-    }
-  };
   std::vector<std::vector<Note>> notes_;  // per chunk, ascending
   std::string console_;
 };

@@ -23,6 +23,7 @@
 #include "job/time_series.hpp"
 #include "report/output_file.hpp"
 #include "report/write_reports.hpp"
+#include "summary/summary_files.hpp"
 
 namespace tbx {
 
@@ -68,7 +69,7 @@ std::FILE* open_job_file(const Folder& folder, const std::string& base) {
 
 }  // namespace
 
-void run_job(const std::string& job_name, const CycleFactory& make_cycle, int threads) {
+void run_job(const std::string& job_name, const CycleFactory& make_cycle, const RunOptions& options) {
   const Folder folder = open_job_folder(job_name);
   const std::string base = last_part(job_name);
   // One run of a job at a time, from reading its file to its last report;
@@ -86,16 +87,24 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, int th
   int line_no = 1;
   read_job(input.get(), line_no, job);
   validate_job(job);
+  check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
   check_memory(job);
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
+  if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
 
   if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);
 
   SeriesResults results;
-  run_time_series(job, results, stdout, make_cycle);
-  write_reports(job_name, job, results, predicted_profile, folder.fd(), threads);
+  std::unique_ptr<SimulationModel> model;
+  if (options.summary) model = std::make_unique<SimulationModel>(options.threads);
+  run_time_series(job, results, stdout, model ? model->cycles() : make_cycle);
+  write_reports(job_name, job, results, predicted_profile, folder.fd(), options.threads);
+  if (model) {
+    model->attach(results);
+    write_summary_files(folder.fd(), base, summarize(*model, results, options.summary_options));
+  }
 
   free_vector(results.times);
   free_vector(results.pf_beta);
@@ -113,6 +122,10 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, int th
 
 namespace {
 
+void print_usage_error(const UsageError& error) {
+  std::fprintf(stderr, "tbxrun: %s\n%s\nTry 'tbxrun --help' for more information.\n", error.what(), USAGE_SYNOPSIS);
+}
+
 int fail(const std::string& report) {
   std::fflush(stdout);
   std::fwrite(report.data(), 1, report.size(), stderr);
@@ -126,8 +139,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   try {
     command = parse_command_line(argc, argv);
   } catch (const UsageError& error) {
-    std::fprintf(stderr, "tbxrun: %s\n%s\nTry 'tbxrun --help' for more information.\n", error.what(),
-                 USAGE_SYNOPSIS);
+    print_usage_error(error);
     return USAGE_EXIT_STATUS;
   }
   if (command.action == CommandLine::Action::help || command.action == CommandLine::Action::version) {
@@ -168,10 +180,21 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
       prompt_job_name(job_name);
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
-    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), command.threads);
+    RunOptions options;
+    options.threads = command.threads;
+    options.summary = command.summary;
+    options.summary_options.target_beta = command.target_beta;
+    options.summary_options.design_life = command.design_life;
+    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;
+  } catch (const UsageError& error) {
+    // An option that only the job can show to be wrong: nothing has been
+    // simulated or written.
+    std::fflush(stdout);
+    print_usage_error(error);
+    return USAGE_EXIT_STATUS;
   } catch (const FatalError& error) {
     return fail(error.report());
   } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "job/time_series.hpp"
+#include "summary/summary.hpp"
 
 namespace tbx {
 
@@ -12,10 +13,21 @@ extern const char* const BANNER;
 /// Longest job name that leaves room for the report file names.
 inline constexpr std::size_t MAX_JOB_NAME = 991;
 
+/// What the command line adds to a run beyond the job name.
+struct RunOptions {
+  int threads = 0;  ///< 0: every available CPU
+  /// Also write the summary files (the series then runs on the cycle engine
+  /// whatever cycles are given).
+  bool summary = false;
+  SummaryOptions summary_options;
+};
+
 /// Runs the job named `job_name`: reads and checks "<job>.dat", simulates
-/// and writes both reports, formatting them on `threads` threads (0: every
-/// available CPU). Errors end the run through the fatal path.
-void run_job(const std::string& job_name, const CycleFactory& make_cycle = engine_cycles(), int threads = 0);
+/// and writes both reports (and, if asked, the summary files). Errors end the
+/// run through the fatal path; a design life outside the series throws
+/// UsageError before anything is simulated.
+void run_job(const std::string& job_name, const CycleFactory& make_cycle = engine_cycles(),
+             const RunOptions& options = {});
 
 /// The whole program: the command line, the banner, the job name from the
 /// command line or the console, the run. Returns the exit status; prints any

@@ -2,7 +2,7 @@
 
 When a change to the program changes them on purpose, regenerate them:
     (cd examples && for j in splash_zone tidal_zone submerged_profile; do
-       ../build/tbxrun $j && ../tools/tbxplot $j; done)
+       ../build/tbxrun --summary $j && ../tools/tbxplot $j; done)
 """
 
 import os
@@ -21,8 +21,8 @@ class ExamplesTest(TempDirTest):
         for job in EXAMPLES:
             with self.subTest(job=job):
                 shutil.copy(os.path.join(EXAMPLES_DIR, job + ".dat"), self.dir)
-                run([TBXRUN, job], cwd=self.dir)
-                for suffix in ("_rs.dat", "_xls.dat"):
+                run([TBXRUN, "--summary", job], cwd=self.dir)
+                for suffix in ("_rs.dat", "_xls.dat", "_summary.json", "_summary.csv"):
                     committed = os.path.join(EXAMPLES_DIR, job + suffix)
                     self.assertTrue(read_bytes(self.path(job + suffix)) == read_bytes(committed),
                                     f"examples/{job}{suffix} is not what tbxrun writes now: "

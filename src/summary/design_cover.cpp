@@ -1,0 +1,138 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "summary/normal.hpp"
+#include "summary/summary.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr double CURVE_FIRST = 20;  // mm
+constexpr double CURVE_LAST = 120;
+constexpr double CURVE_STEP = 5;
+/// Loads are grouped in bins of this fraction of the cover's standard
+/// deviation; a bin's members are represented by their mean, which leaves an
+/// error of the order of the square of the fraction, far below 1e-6 in Pf.
+constexpr double BIN_FRACTION = 1.0 / 512;
+constexpr std::size_t MAX_BINS = std::size_t{1} << 22;
+
+/// The loads reduced to (mean, count) groups.
+struct Loads {
+  std::vector<double> mean;
+  std::vector<double> count;
+  double always_failed = 0;  ///< loads that fail every cover (not a number, +infinity)
+  double total = 0;
+};
+
+Loads group_loads(const std::vector<double>& s, double sd) {
+  Loads out;
+  out.total = static_cast<double>(s.size());
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -lo;
+  for (const double v : s) {
+    if (std::isfinite(v)) {
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    } else if (!(v < 0)) {
+      out.always_failed += 1;
+    }
+  }
+  if (!(lo <= hi)) return out;
+  double width = sd * BIN_FRACTION;
+  auto bins = static_cast<std::size_t>((hi - lo) / width) + 1;
+  if (bins > MAX_BINS) {
+    bins = MAX_BINS;
+    width = (hi - lo) / static_cast<double>(MAX_BINS - 1);
+  }
+  std::vector<double> sum(bins, 0.0);
+  std::vector<double> count(bins, 0.0);
+  for (const double v : s) {
+    if (!std::isfinite(v)) continue;
+    const auto b = std::min(bins - 1, static_cast<std::size_t>((v - lo) / width));
+    sum[b] += v;
+    count[b] += 1;
+  }
+  for (std::size_t b = 0; b < bins; ++b) {
+    if (count[b] == 0) continue;
+    out.mean.push_back(sum[b] / count[b]);
+    out.count.push_back(count[b]);
+  }
+  return out;
+}
+
+/// Pf when the cover has mean `mean` and standard deviation sd: the average
+/// over the simulations of P(cover < S); with its derivative in `slope`.
+double pf_at(const Loads& loads, double mean, double sd, bool lognormal, double* slope = nullptr) {
+  constexpr double INV_SQRT_2PI = 0.39894228040143267794;
+  double sum = loads.always_failed;
+  double dsum = 0;
+  if (lognormal) {
+    const double zeta = std::sqrt(std::log1p(sd * sd / (mean * mean)));
+    const double lambda = std::log(mean) - zeta * zeta / 2;
+    for (std::size_t b = 0; b < loads.mean.size(); ++b) {
+      if (loads.mean[b] > 0) sum += loads.count[b] * normal_cdf((std::log(loads.mean[b]) - lambda) / zeta);
+    }
+  } else {
+    for (std::size_t b = 0; b < loads.mean.size(); ++b) {
+      const double z = (loads.mean[b] - mean) / sd;
+      sum += loads.count[b] * normal_cdf(z);
+      if (slope != nullptr) dsum -= loads.count[b] * INV_SQRT_2PI * std::exp(-0.5 * z * z) / sd;
+    }
+  }
+  if (slope != nullptr) *slope = dsum / loads.total;
+  return sum / loads.total;
+}
+
+}  // namespace
+
+DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf) {
+  DesignCoverSummary d;
+  d.distribution = lognormal ? "lognormal" : "normal";
+  d.sd_cover = sd;
+  d.mean_cover = std::nan("");
+  const Loads loads = group_loads(s, sd);
+  if (!(sd > 0)) {
+    d.reason = "the cover's standard deviation is not positive";
+    return d;
+  }
+  for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
+
+  // Pf falls as the mean cover grows: bisect on a bracket found by doubling.
+  double hi = std::max(1.0, sd);
+  while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
+  double lo = lognormal ? hi / 2 : hi - sd;
+  while (pf_at(loads, lo, sd, lognormal) < target_pf && (lognormal ? lo > 1e-12 : lo > -1e12)) {
+    lo = lognormal ? lo / 2 : lo - 2 * (hi - lo);
+  }
+  const double pf_lo = pf_at(loads, lo, sd, lognormal);
+  const double pf_hi = pf_at(loads, hi, sd, lognormal);
+  if (!(pf_lo >= target_pf && pf_hi <= target_pf)) {
+    d.reason = pf_hi > target_pf ? "no cover reaches the target: too many simulations fail whatever the cover"
+                                 : "no cover reaches the target: too few simulations can fail whatever the cover";
+    return d;
+  }
+  // Newton's method inside the bracket (normal cover), bisection where a
+  // step would leave it or for a lognormal cover.
+  double x = 0.5 * (lo + hi);
+  for (int i = 0; i < 200 && hi - lo > 1e-12 * std::max(1.0, std::fabs(hi)); ++i) {
+    double slope = 0;
+    const double f = pf_at(loads, x, sd, lognormal, lognormal ? nullptr : &slope) - target_pf;
+    if (f > 0) {
+      lo = x;
+    } else {
+      hi = x;
+    }
+    const double newton = slope < 0 ? x - f / slope : NAN;
+    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= 1e-13 * std::max(1.0, std::fabs(x)))) {
+      lo = hi = std::isnan(newton) ? x : newton;
+      break;
+    }
+    x = newton > lo && newton < hi ? newton : 0.5 * (lo + hi);
+  }
+  d.mean_cover = 0.5 * (lo + hi);
+  return d;
+}
+
+}  // namespace tbx

@@ -1,0 +1,18 @@
+#pragma once
+// The standard normal distribution, to full double precision, for the
+// summary's reliability indices (the sampling of the simulations has its own
+// routines, whose exact bits the reports depend on).
+
+namespace tbx {
+
+/// Phi(x).
+double normal_cdf(double x);
+
+/// Phi^-1(p): -infinity for p <= 0, +infinity for p >= 1, NaN for NaN.
+double normal_quantile(double p);
+
+/// Phi^-1(p) for p in (0, 1) to about 1e-9 relative, several times faster:
+/// for statistics over many simulations, where that is far below the noise.
+double normal_quantile_fast(double p);
+
+}  // namespace tbx

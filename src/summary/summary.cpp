@@ -1,0 +1,177 @@
+#include "summary/summary.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "cli/command_line.hpp"
+#include "input/job_data.hpp"
+#include "job/time_series.hpp"
+#include "summary/summary_files.hpp"
+#include "summary/binomial.hpp"
+#include "summary/normal.hpp"
+#include "summary/prepared_vector.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+std::string years_text(double t) { return shortest_number(t); }
+
+}  // namespace
+
+std::vector<double> series_times(const JobData& job) {
+  const double tmin = job.dist_param[1][TIME];
+  const double tmax = job.dist_param[2][TIME];
+  const double step = time_step(tmin, tmax, job.n_intervals);
+  const std::int32_t intervals = tmax == 0 ? 0 : job.n_intervals;
+  std::vector<double> times;
+  for (std::int64_t i = 1; i <= std::int64_t{intervals} + 1; ++i) times.push_back(time_point(i, intervals, tmin, step));
+  return times;
+}
+
+void check_design_life(const JobData& job, const SummaryOptions& options) {
+  if (!options.design_life) return;
+  const std::vector<double> times = series_times(job);
+  const auto [first, last] = std::minmax_element(times.begin(), times.end());
+  const double life = *options.design_life;
+  if (life < *first || life > *last) {
+    throw UsageError("--design-life: " + years_text(life) + " years lies outside the series of the job, " +
+                     years_text(*first) + " to " + years_text(*last) + " years");
+  }
+}
+
+std::vector<TimePointSummary> summarize_time_points(const std::vector<double>& times,
+                                                    const std::vector<std::int64_t>& failures,
+                                                    std::int64_t nsim, const SeriesResults& results) {
+  std::vector<TimePointSummary> out;
+  const auto n = static_cast<double>(nsim);
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    TimePointSummary s;
+    s.t = times[i];
+    s.failures = failures[i];
+    const double p = static_cast<double>(s.failures) / n;
+    const Interval ci = clopper_pearson(s.failures, nsim, SUMMARY_CONFIDENCE);
+    s.pf = 100 * static_cast<double>(s.failures) / n;
+    s.pf_se = 100 * std::sqrt(p * (1 - p) / n);
+    s.pf_low = 100 * ci.low;
+    s.pf_high = 100 * ci.high;
+    s.beta = -normal_quantile(p);
+    s.beta_low = -normal_quantile(ci.high);
+    s.beta_high = -normal_quantile(ci.low);
+    s.beta_cornell = results.beta[static_cast<std::int64_t>(i) + 1];
+    s.cov = p > 0 ? std::sqrt((1 - p) / (n * p)) : INF;
+    s.nsim_for_cov10 = p > 0 ? std::max(1.0, std::ceil(100 * (1 - p) / p)) : INF;
+    out.push_back(s);
+  }
+  return out;
+}
+
+void cornell_crossing(const std::vector<double>& times, const std::vector<double>& beta, double target,
+                      ServiceLifeSummary& life) {
+  // As the plot has always drawn it: points whose index is not a number are
+  // left out; an infinite index puts the crossing on its finite neighbour.
+  std::vector<std::size_t> points;
+  for (std::size_t i = 0; i < beta.size(); ++i) {
+    if (!std::isnan(beta[i])) points.push_back(i);
+  }
+  life.cornell_years = std::nan("");
+  if (points.empty()) {
+    life.cornell_kind = "undefined";
+    return;
+  }
+  if (beta[points[0]] < target) {
+    life.cornell_kind = "at_start";
+    life.cornell_years = times[points[0]];
+    return;
+  }
+  for (std::size_t k = 1; k < points.size(); ++k) {
+    const double b0 = beta[points[k - 1]];
+    const double b1 = beta[points[k]];
+    if (b1 < target) {
+      const double fraction = std::isinf(b0) ? 1.0 : std::isinf(b1) ? 0.0 : (b0 - target) / (b0 - b1);
+      const double t0 = times[points[k - 1]];
+      life.cornell_kind = "crossing";
+      life.cornell_years = t0 + fraction * (times[points[k]] - t0);
+      return;
+    }
+  }
+  life.cornell_kind = "not_reached";
+}
+
+Summary summarize(const SimulationModel& model, const SeriesResults& results, const SummaryOptions& options) {
+  Summary s;
+  s.nsim = model.nsim();
+  const std::vector<double>& times = model.times();
+  s.design_life = options.design_life ? *options.design_life : times.back();
+  s.time_points = summarize_time_points(times, model.failures(), s.nsim, results);
+
+  const bool one_time = times.front() == times.back();
+  std::vector<double> initiation;
+  if (!one_time) initiation = initiation_times(model);
+  if (initiation.empty()) {
+    const char* why =
+        one_time ? "the series has a single time: there is no span of time in which to find when G "
+                   "becomes negative"
+                 : "the exposure time is random: every time point draws its own times, so a simulation "
+                   "has no single initiation time";
+    s.initiation.reason = why;
+    s.service_life.target_beta = options.target_beta;
+    s.service_life.target_pf = 100 * normal_cdf(-options.target_beta);
+    s.service_life.reason = why;
+    s.service_life.years = s.service_life.low = s.service_life.high = std::nan("");
+  } else {
+    // Only the initiated ones need ordering; the censored ones go last.
+    const auto censored = std::partition(initiation.begin(), initiation.end(),
+                                         [](double t) { return !std::isinf(t); });
+    std::sort(initiation.begin(), censored);
+    s.service_life = service_life(initiation, s.nsim, options.target_beta);
+    s.initiation = summarize_initiation(std::move(initiation), s.nsim, times.front(), times.back());
+  }
+  std::vector<double> beta_cornell;
+  for (const TimePointSummary& p : s.time_points) beta_cornell.push_back(p.beta_cornell);
+  cornell_crossing(times, beta_cornell, options.target_beta, s.service_life);
+
+  // The load at the design life: first for the cover, then turned into the
+  // limit state for the importance factors.
+  const SimulationModel::AtTime at = model.at(s.design_life);
+  std::vector<double> values;
+  prepared_resize(values, static_cast<std::size_t>(s.nsim));
+  for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at.load(j);
+
+  const JobData& job = model.job();
+  const double target_pf = normal_cdf(-options.target_beta);
+  switch (job.dist_type[XC]) {
+    case Distribution::normal:
+      s.design_cover = design_cover(values, false, job.dist_param[2][XC], target_pf);
+      break;
+    case Distribution::lognormal: {
+      const double zeta = job.dist_param[2][XC];
+      const double sd = std::exp(job.dist_param[1][XC] + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
+      s.design_cover = design_cover(values, true, sd, target_pf);
+      break;
+    }
+    case Distribution::beta:
+      s.design_cover.reason = "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
+      break;
+    case Distribution::deterministic:
+      s.design_cover.reason = "the cover is deterministic: no distribution to shift";
+      break;
+  }
+
+  for (std::int64_t j = 1; j <= s.nsim; ++j) {
+    double& v = values[static_cast<std::size_t>(j - 1)];
+    v = model.resistance(j) - v;
+  }
+  s.importance = importance_factors(std::move(values), model.sources(),
+                                    [&](const SimulationModel::Source& source, std::vector<double>& z) {
+                                      model.fill_normals(source, z);
+                                    },
+                                    model.threads());
+  return s;
+}
+
+}  // namespace tbx

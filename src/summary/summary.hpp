@@ -1,0 +1,126 @@
+#pragma once
+// The summary of a run (--summary): what an engineer needs to sign the
+// result, computed from the simulations the series has already drawn.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/series_results.hpp"
+#include "summary/simulation_model.hpp"
+
+namespace tbx {
+
+struct SummaryOptions {
+  double target_beta = 1.3;
+  /// Absent: the last time point.
+  std::optional<double> design_life;
+};
+
+/// Confidence of every interval in the summary.
+inline constexpr double SUMMARY_CONFIDENCE = 0.95;
+
+struct TimePointSummary {
+  double t = 0;
+  std::int64_t failures = 0;
+  double pf = 0, pf_se = 0, pf_low = 0, pf_high = 0;  ///< percent
+  double beta = 0, beta_low = 0, beta_high = 0;      ///< -Phi^-1 of pf, pf_high, pf_low; infinite at 0 or 1
+  double beta_cornell = 0;                            ///< mean(G) / sd(G), as in the report
+  double cov = 0;                                     ///< of the estimate of pf; infinite at pf 0
+  double nsim_for_cov10 = 0;                          ///< simulations for a CoV of 10 %; infinite at pf 0
+};
+
+struct HistogramBin {
+  double from = 0, to = 0;
+  std::int64_t count = 0;
+};
+
+struct InitiationSummary {
+  std::string reason;  ///< non-empty where initiation times are not defined
+  std::vector<std::pair<double, double>> quantiles;  ///< (percent, years); NaN beyond the censoring
+  std::int64_t censored = 0;
+  double censored_share = 0;
+  std::vector<HistogramBin> histogram;
+};
+
+struct ServiceLifeSummary {
+  double target_beta = 0;
+  double target_pf = 0;  ///< Phi(-target), percent
+  std::string reason;    ///< non-empty where not defined
+  double years = 0, low = 0, high = 0;  ///< NaN: not reached by the last time point / no bound
+  double cornell_years = 0;             ///< NaN: not reached
+  std::string cornell_kind;             ///< "crossing", "at_start", "not_reached", "undefined"
+};
+
+struct ImportanceFactor {
+  std::string variable;
+  std::vector<std::string> drives;
+  double alpha = 0, share = 0, spearman = 0;
+};
+
+struct ImportanceSummary {
+  std::string reason;
+  std::int64_t used = 0;  ///< simulations whose G is a number
+  std::vector<ImportanceFactor> factors;
+};
+
+struct CoverPoint {
+  double cover = 0, pf = 0;  ///< mm, percent
+};
+
+struct DesignCoverSummary {
+  std::string reason;  ///< non-empty where it does not apply
+  std::string distribution;
+  double mean_cover = 0, sd_cover = 0;  ///< NaN mean: the target cannot be reached by any cover
+  std::vector<CoverPoint> curve;
+};
+
+struct Summary {
+  std::int64_t nsim = 0;
+  double design_life = 0;
+  std::vector<TimePointSummary> time_points;
+  InitiationSummary initiation;
+  ServiceLifeSummary service_life;
+  ImportanceSummary importance;
+  DesignCoverSummary design_cover;
+};
+
+/// The whole summary of a finished series.
+Summary summarize(const SimulationModel& model, const SeriesResults& results, const SummaryOptions& options);
+
+/// The time points of the job's series, years, as the series will lay them out.
+std::vector<double> series_times(const JobData& job);
+
+/// Ends the run with a usage error when the design life lies outside the
+/// series of `job` (checked after reading the job, before simulating).
+void check_design_life(const JobData& job, const SummaryOptions& options);
+
+// The parts, for the tests.
+std::vector<TimePointSummary> summarize_time_points(const std::vector<double>& times,
+                                                    const std::vector<std::int64_t>& failures,
+                                                    std::int64_t nsim, const SeriesResults& results);
+/// Per simulation (0-based), the time at which G first becomes negative,
+/// to 1e-6 years within the series; +infinity if it does not by the last
+/// time point. Empty where the time is random.
+std::vector<double> initiation_times(const SimulationModel& model);
+InitiationSummary summarize_initiation(std::vector<double> sorted_times, std::int64_t nsim, double first,
+                                       double last);
+/// `sorted_times`: the initiation times in ascending order.
+ServiceLifeSummary service_life(const std::vector<double>& sorted_times, std::int64_t nsim, double target_beta);
+/// Where mean(G)/sd(G) first falls below the target, interpolated linearly.
+void cornell_crossing(const std::vector<double>& times, const std::vector<double>& beta, double target,
+                      ServiceLifeSummary& life);
+/// Direction cosines from the correlation of g with each source (entries
+/// where g is not a number are left out), and Spearman's rank correlation.
+/// `fill` gives a source's values per simulation; it is called for several
+/// sources at once on up to `threads` threads.
+ImportanceSummary importance_factors(
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads = 1);
+/// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
+/// Carlo on a normal or lognormal cover of standard deviation sd.
+DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf);
+
+}  // namespace tbx

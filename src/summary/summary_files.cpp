@@ -1,0 +1,232 @@
+#include "summary/summary_files.hpp"
+
+#include <charconv>
+#include <cmath>
+
+#include "report/output_file.hpp"
+
+namespace tbx {
+
+std::string shortest_number(double x) {
+  if (!std::isfinite(x)) return "null";
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  return std::string(buffer, result.ptr);
+}
+
+namespace {
+
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      static const char HEX[] = "0123456789abcdef";
+      out += "\\u00";
+      out += HEX[(c >> 4) & 0xF];
+      out += HEX[c & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+/// Builds one JSON object's members: key(...) then the value.
+class Members {
+ public:
+  explicit Members(std::string& out, int indent) : out_(out), indent_(indent) {}
+  Members& key(const char* name) {
+    out_ += first_ ? "\n" : ",\n";
+    first_ = false;
+    out_.append(static_cast<std::size_t>(indent_), ' ');
+    out_ += quoted(name);
+    out_ += ": ";
+    return *this;
+  }
+  Members& number(const char* name, double v) {
+    key(name);
+    out_ += shortest_number(v);
+    return *this;
+  }
+  Members& count(const char* name, std::int64_t v) {
+    key(name);
+    out_ += std::to_string(v);
+    return *this;
+  }
+  Members& text(const char* name, const std::string& v) {
+    key(name);
+    out_ += quoted(v);
+    return *this;
+  }
+  void close() {
+    out_ += "\n";
+    out_.append(static_cast<std::size_t>(indent_ - 2), ' ');
+    out_ += "}";
+  }
+
+ private:
+  std::string& out_;
+  int indent_;
+  bool first_ = true;
+};
+
+void time_point_json(std::string& out, const TimePointSummary& p) {
+  out += "{";
+  Members m(out, 6);
+  m.number("t", p.t)
+      .count("failures", p.failures)
+      .number("pf", p.pf)
+      .number("pf_se", p.pf_se)
+      .number("pf_low", p.pf_low)
+      .number("pf_high", p.pf_high)
+      .number("beta", p.beta)
+      .number("beta_low", p.beta_low)
+      .number("beta_high", p.beta_high)
+      .number("beta_cornell", p.beta_cornell)
+      .number("cov", p.cov)
+      .number("nsim_for_cov10", p.nsim_for_cov10);
+  m.close();
+}
+
+}  // namespace
+
+std::string summary_json(const Summary& s) {
+  std::string out = "{";
+  Members top(out, 2);
+  top.count("nsim", s.nsim).number("confidence", SUMMARY_CONFIDENCE).number("design_life", s.design_life);
+
+  top.key("time_points");
+  out += "[";
+  for (std::size_t i = 0; i < s.time_points.size(); ++i) {
+    out += i == 0 ? "\n    " : ",\n    ";
+    time_point_json(out, s.time_points[i]);
+  }
+  out += "\n  ]";
+
+  top.key("initiation");
+  out += "{";
+  {
+    Members m(out, 4);
+    if (!s.initiation.reason.empty()) {
+      m.text("reason", s.initiation.reason);
+    } else {
+      m.key("quantiles");
+      out += "{";
+      for (std::size_t i = 0; i < s.initiation.quantiles.size(); ++i) {
+        out += i == 0 ? "" : ", ";
+        out += quoted(shortest_number(s.initiation.quantiles[i].first)) + ": " +
+               shortest_number(s.initiation.quantiles[i].second);
+      }
+      out += "}";
+      m.count("censored", s.initiation.censored).number("censored_share", s.initiation.censored_share);
+      m.key("histogram");
+      out += "[";
+      for (std::size_t i = 0; i < s.initiation.histogram.size(); ++i) {
+        const HistogramBin& b = s.initiation.histogram[i];
+        out += i == 0 ? "\n      " : ",\n      ";
+        out += "{\"from\": " + shortest_number(b.from) + ", \"to\": " + shortest_number(b.to) +
+               ", \"count\": " + std::to_string(b.count) + "}";
+      }
+      out += "\n    ]";
+    }
+    m.close();
+  }
+
+  top.key("service_life");
+  out += "{";
+  {
+    const ServiceLifeSummary& l = s.service_life;
+    Members m(out, 4);
+    m.number("target_beta", l.target_beta).number("target_pf", l.target_pf);
+    if (!l.reason.empty()) m.text("reason", l.reason);
+    m.number("years", l.years).number("low", l.low).number("high", l.high);
+    m.text("definition", "initiation-time quantile at Phi(-target_beta); low/high: distribution-free 95 % interval");
+    m.number("cornell_years", l.cornell_years).text("cornell_kind", l.cornell_kind);
+    m.text("cornell_definition", "where mean(G)/sd(G) falls below target_beta, interpolated between time points");
+    m.close();
+  }
+
+  top.key("importance");
+  if (!s.importance.reason.empty()) {
+    out += "{";
+    Members m(out, 4);
+    m.text("reason", s.importance.reason);
+    m.close();
+  } else {
+    out += "[";
+    for (std::size_t i = 0; i < s.importance.factors.size(); ++i) {
+      const ImportanceFactor& f = s.importance.factors[i];
+      out += i == 0 ? "\n    {" : ",\n    {";
+      Members m(out, 6);
+      m.text("variable", f.variable);
+      m.key("drives");
+      out += "[";
+      for (std::size_t k = 0; k < f.drives.size(); ++k) out += (k == 0 ? "" : ", ") + quoted(f.drives[k]);
+      out += "]";
+      m.number("alpha", f.alpha).number("share", f.share).number("spearman", f.spearman);
+      m.close();
+    }
+    out += "\n  ]";
+  }
+
+  top.key("design_cover");
+  out += "{";
+  {
+    const DesignCoverSummary& d = s.design_cover;
+    Members m(out, 4);
+    if (!d.reason.empty()) m.text("reason", d.reason);
+    if (!d.distribution.empty()) {
+      m.text("distribution", d.distribution).number("mean_cover", d.mean_cover).number("sd_cover", d.sd_cover);
+      m.key("curve");
+      out += "[";
+      for (std::size_t i = 0; i < d.curve.size(); ++i) {
+        out += i == 0 ? "\n      " : ",\n      ";
+        out += "{\"cover\": " + shortest_number(d.curve[i].cover) + ", \"pf\": " + shortest_number(d.curve[i].pf) + "}";
+      }
+      out += "\n    ]";
+    }
+    m.close();
+  }
+  top.close();
+  out += "\n";
+  return out;
+}
+
+std::string summary_csv(const Summary& s) {
+  std::string out =
+      "t,failures,pf,pf_se,pf_low,pf_high,beta,beta_low,beta_high,beta_cornell,cov,nsim_for_cov10\n"
+      "years,count,%,%,%,%,-,-,-,-,-,count\n";
+  auto cell = [](double v) { return std::isfinite(v) ? shortest_number(v) : std::string(); };
+  for (const TimePointSummary& p : s.time_points) {
+    out += cell(p.t) + "," + std::to_string(p.failures) + "," + cell(p.pf) + "," + cell(p.pf_se) + "," +
+           cell(p.pf_low) + "," + cell(p.pf_high) + "," + cell(p.beta) + "," + cell(p.beta_low) + "," +
+           cell(p.beta_high) + "," + cell(p.beta_cornell) + "," + cell(p.cov) + "," + cell(p.nsim_for_cov10) + "\n";
+  }
+  return out;
+}
+
+namespace {
+constexpr const char* JSON_LABEL = "jobname_summary.json";
+constexpr const char* CSV_LABEL = "jobname_summary.csv";
+}  // namespace
+
+void check_summary_writable(int folder_fd, const std::string& base) {
+  OutputFile::check_writable(folder_fd, base + "_summary.json", JSON_LABEL);
+  OutputFile::check_writable(folder_fd, base + "_summary.csv", CSV_LABEL);
+}
+
+void write_summary_files(int folder_fd, const std::string& base, const Summary& s) {
+  {
+    OutputFile file(folder_fd, base + "_summary.json", JSON_LABEL);
+    file.text() = summary_json(s);
+    file.commit();
+  }
+  OutputFile file(folder_fd, base + "_summary.csv", CSV_LABEL);
+  file.text() = summary_csv(s);
+  file.commit();
+}
+
+}  // namespace tbx
