@@ -9,12 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "job/cycle.hpp"
+#include "core/number_format.hpp"
 #include "job/cycle_engine.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/inverse_error_function.hpp"
 #include "prob/random.hpp"
-#include "report/number_format.hpp"
 #include "report/output_file.hpp"
 #include "report/write_reports.hpp"
 
@@ -32,15 +33,19 @@ std::vector<double> uniforms(std::size_t count, std::int32_t seed = 12345) {
   return u;
 }
 
-struct Variable {
-  std::int32_t type;
+struct VariableSpec {
+  Distribution type;
   double a, b;
 };
+constexpr Distribution N = Distribution::normal;
+constexpr Distribution LN = Distribution::lognormal;
+constexpr Distribution B = Distribution::beta;
+constexpr Distribution D = Distribution::deterministic;
 
 /// The benchmark jobs' variables: a beta-distributed age exponent, or normal
 /// and lognormal variables only.
 JobData make_job(bool beta_age, std::int32_t nsim) {
-  const Variable vars[N_VARIABLES] = {
+  const VariableSpec vars[N_VARIABLES] = {
       {N, 50, 8},   {LN, 0.693, 0.2}, {N, 0.40, 0.06}, {beta_age ? N : LN, beta_age ? 3.0 : 1.1, beta_age ? 0.4 : 0.15},
       {beta_age ? B : D, beta_age ? 12.0 : 0.45, beta_age ? 14.0 : 0.0},
       {D, 0, 100},  {D, 28, 0},       {N, 20, 2},      {D, 28, 0}};
@@ -102,6 +107,21 @@ void BM_InverseErrorFunction(benchmark::State& state) {
 }
 BENCHMARK(BM_InverseErrorFunction);
 
+/// Four at a time, interleaved; items are values.
+void BM_InverseErrorFunctions(benchmark::State& state) {
+  std::vector<double> y = uniforms(TABLE_SIZE);
+  for (double& v : y) v = 2.0 * v - 1.0;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    double v[4] = {y[i], y[i + 1], y[i + 2], y[i + 3]};
+    inverse_error_functions(v, 4);
+    benchmark::DoNotOptimize(v);
+    i = (i + 4) & (TABLE_SIZE - 1);
+  }
+  state.SetItemsProcessed(state.iterations() * 4);
+}
+BENCHMARK(BM_InverseErrorFunctions);
+
 // The beta_series age exponent, B(12, 14).
 void BM_InverseBeta(benchmark::State& state) {
   const std::vector<double> p = uniforms(TABLE_SIZE);
@@ -124,13 +144,10 @@ BENCHMARK(BM_InverseBeta);
 void BM_SimulateCycle(benchmark::State& state) {
   constexpr std::int32_t NSIM = 4096;
   JobData job = make_job(state.range(0) == 1, NSIM);
-  job.dist_param[1][TIME] = 50;
+  const ChlorideModel model(job);
   IntVector indicator(NSIM);
   RealMatrix sims(NSIM + 2, 3);
-  for (auto _ : state) {
-    simulate_cycle(NSIM, job.analysis_mode, job.seed, job.dist_type, indicator, job.dist_param, sims,
-                   null_output());
-  }
+  for (auto _ : state) plain_cycle(model, NSIM, job.seed, 50.0, indicator, sims, null_output());
   state.SetItemsProcessed(state.iterations() * NSIM);
 }
 BENCHMARK(BM_SimulateCycle)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
@@ -142,8 +159,8 @@ void BM_EngineFirstTimePoint(benchmark::State& state) {
   IntVector indicator(NSIM);
   RealMatrix sims(NSIM + 2, 3);
   for (auto _ : state) {
-    CycleEngine engine(job, null_output(), 1);
-    engine.run(50, indicator, sims);
+    CycleEngine<ChlorideModel> engine(ChlorideModel(job), NSIM, job.seed, indicator, sims, null_output(), 1);
+    engine.run(50);
   }
   state.SetItemsProcessed(state.iterations() * NSIM);
 }
@@ -155,11 +172,11 @@ void BM_EngineLaterTimePoint(benchmark::State& state) {
   const JobData job = make_job(state.range(0) == 1, NSIM);
   IntVector indicator(NSIM);
   RealMatrix sims(NSIM + 2, 3);
-  CycleEngine engine(job, null_output(), 1);
-  engine.run(1, indicator, sims);
+  CycleEngine<ChlorideModel> engine(ChlorideModel(job), NSIM, job.seed, indicator, sims, null_output(), 1);
+  engine.run(1);
   double t = 10;
   for (auto _ : state) {
-    engine.run(t, indicator, sims);
+    engine.run(t);
     t = t < 100 ? t + 10 : 10;
   }
   state.SetItemsProcessed(state.iterations() * NSIM);

@@ -1,7 +1,7 @@
 // tbxrun_literal JOB: runs a job the plain way, as a yardstick for timings.
 //
-// Every time point calls the plain simulate_cycle, which draws its own table
-// of uniform numbers and samples every simulation again, on one thread.
+// Every time point calls the plain cycle, which draws the uniform numbers
+// and samples every simulation again, on one thread.
 // Everything else (reading, the profile fit, the statistics and the reports)
 // is the program's own. Its output must be byte for byte that of tbxrun,
 // which makes it a cross-check of the cycle engine as well.

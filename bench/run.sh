@@ -5,7 +5,8 @@
 #                [--compare-rev NAME=REVISION]...
 #
 # Builds tbxrun, the plain reference tbxrun_literal and the micro-benchmarks
-# if needed, then for every job DIR/*.dat:
+# if needed, then for every job DIR/*.dat (DIR: ../shared/bench beside the
+# project unless given):
 #   - runs it once on one core (taskset -c 0) as the reference, and checks
 #     that a run on all cores, and every compared binary, leave byte for byte
 #     the same standard output, standard error, results report and
@@ -14,15 +15,20 @@
 #   - measures peak memory (/usr/bin/time -f %M) and the rate at which the
 #     results report is written (from opening its temporary file to renaming
 #     it into place, seen by strace);
-# and prints a Markdown table. The literal reference is always compared
+#   - estimates tbxrun's serial share on one core: the share of its
+#     instructions (valgrind's callgrind) outside the work that runs in
+#     parallel (sampling, evaluating, formatting report rows), applied to
+#     the user time, plus all system time (page preparation, writing);
+# and prints Markdown tables. The literal reference is always compared
 # (label "literal"); --compare adds other binaries, --compare-rev builds
 # tbxrun from an earlier commit (git archive, in a temporary directory).
-# Requires hyperfine, strace, taskset and python3.
+# Requires hyperfine, strace, taskset and python3; valgrind for the serial
+# share.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-jobs_dir=/work/shared/bench
+jobs_dir=$root/../shared/bench
 build_dir=$root/build-bench
 runs=10
 compare=()
@@ -34,7 +40,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --compare) compare+=("$2"); shift 2 ;;
     --compare-rev) compare_rev+=("$2"); shift 2 ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -60,6 +66,47 @@ done
 binaries=("tbxrun=$build_dir/tbxrun" "literal=$build_dir/bench/tbxrun_literal" "${compare[@]}")
 results=$work/results.tsv
 : > "$results"
+serial=$work/serial.tsv
+: > "$serial"
+
+# The serial share of binary $2 on job $3 in directory $1, one thread on one
+# core: user time (fastest of three) times the share of instructions outside
+# the parallel work, plus system time, over user plus system time.
+serial_share() {
+  local dir=$1 bin=$2 job=$3 k
+  command -v valgrind > /dev/null || { echo nan; return; }
+  # User and system time of the child, to the microsecond.
+  for k in 1 2 3; do
+    (cd "$dir" && python3 -c '
+import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+r = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(r.ru_utime, r.ru_stime)' taskset -c 0 "$bin" --threads 1 "$job" > times.$k) || true
+  done
+  (cd "$dir" && taskset -c 0 valgrind --tool=callgrind --callgrind-out-file=callgrind.out \
+    "$bin" --threads 1 "$job" > /dev/null 2>&1) || true
+  callgrind_annotate --inclusive=yes --threshold=100 "$dir/callgrind.out" 2> /dev/null \
+    | python3 -c '
+import re, sys
+total = parallel = overlapped = 0
+for line in sys.stdin:
+    m = re.match(r"\s*([\d,]+) \(\s*[\d.]+%\)\s+(.*)", line)
+    if not m:
+        continue
+    ir, name = int(m.group(1).replace(",", "")), m.group(2)
+    if "PROGRAM TOTALS" in name:
+        total = ir
+    elif re.search(r"::(sample_chunk|evaluate_chunk)\(|format_block\(", name):
+        parallel += ir
+    elif re.search(r"ColumnMoments::add_(values|squares)\(", name):
+        overlapped += ir
+best = min((sum(map(float, open(p).read().split()[-2:])), p) for p in sys.argv[1:])[1]
+user, system = map(float, open(best).read().split()[-2:])
+serial_ir = 1 - parallel / total if total else float("nan")
+share = (user * serial_ir + system) / (user + system) if user + system > 0 else float("nan")
+print(f"{share:.3f}\t{user:.3f}\t{system:.3f}\t{serial_ir:.3f}\t{overlapped / total if total else 0:.3f}")
+' "$dir"/times.1 "$dir"/times.2 "$dir"/times.3
+}
 
 # Runs binary $2 on job $3 in directory $1, taskset cpus $4 ("" for all).
 run_in() {
@@ -84,6 +131,7 @@ for dat in "$jobs_dir"/*.dat; do
   mkdir -p "$ref" && cp "$dat" "$ref/"
   run_in "$ref" "$build_dir/tbxrun" "$job" 0
   report_bytes=$(stat -c %s "$ref/${job}_rs.dat" 2> /dev/null || echo 0)
+  printf '%s\t%s\n' "$job" "$(serial_share "$ref" "$build_dir/tbxrun" "$job")" >> "$serial"
 
   for entry in "${binaries[@]}"; do
     name=${entry%%=*}
@@ -132,7 +180,7 @@ EOF
   done
 done
 
-python3 - "$results" "$cpus_all" << 'EOF'
+python3 - "$results" "$cpus_all" "$serial" << 'EOF'
 import json, math, sys
 rows = [line.rstrip('\n').split('\t') for line in open(sys.argv[1])]
 cores = sys.argv[2]
@@ -170,6 +218,24 @@ for job in jobs:
         vsall = f"{lit1['min'] / all_['min']:.1f}x" if lit1 else ""
         print(f"| {job} | {name} | {t(one)} | {t(all_)} | {one['min'] / all_['min']:.2f}x | {vs1} | {vsall} | "
               f"{one['peak']:.0f} / {all_['peak']:.0f} | {rate(one)} / {rate(all_)} |")
+
+# The serial share s of a one-core run bounds the speed-up on n cores by
+# 1 / (s + (1 - s) / n).
+print()
+# The statistics passes run on one thread at a time but beside the
+# evaluation; they are part of the serial share, and shown on their own.
+print("| job | serial share (tbxrun, 1 core) | user s | system s | serial instructions | of them overlapped | bound on 16 cores |")
+print("|---|---|---|---|---|---|---|")
+for line in open(sys.argv[3]):
+    job, *fields = line.rstrip('\n').split('\t')
+    if len(fields) < 5:
+        print(f"| {job} | n/a | | | | | |")
+        continue
+    share, user, system, instructions, overlapped = fields
+    s = float(share)
+    bound = f"{1 / (s + (1 - s) / 16):.1f}x" if s == s else ""
+    print(f"| {job} | {100 * s:.1f} % | {user} | {system} | {100 * float(instructions):.1f} % | "
+          f"{100 * float(overlapped):.1f} % | {bound} |")
 EOF
 
 echo >&2

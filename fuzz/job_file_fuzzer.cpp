@@ -66,7 +66,7 @@ void run_cut_down(tbx::JobData& job, std::FILE* sink) {
   tbx::SeriesResults results;
   tbx::run_time_series(job, results, sink, 1);
   tbx::TextSink rs;
-  tbx::write_results_report(rs, "job", job, results, predicted_profile);
+  tbx::write_results_report(rs, "job", job, results, predicted_profile, 1);
   tbx::TextSink xls;
   tbx::write_spreadsheet(xls, job, results, predicted_profile);
   require(!rs.text().empty() && !xls.text().empty(), "empty report");
@@ -78,10 +78,7 @@ bool run_job_file(const std::uint8_t* data, std::size_t size, std::FILE* sink) {
   std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "r");
   require(in != nullptr, "fmemopen failed");
   tbx::JobData job;
-  tbx::alloc_ivector(job.dist_type, tbx::N_VARIABLES);
-  tbx::alloc_matrix(job.dist_param, 2, tbx::N_VARIABLES);
-  tbx::alloc_vector(job.profile_depth, tbx::N_PROFILE);
-  tbx::alloc_vector(job.profile_cl, tbx::N_PROFILE);
+  tbx::alloc_job_arrays(job);
   int line_no = 1;
   bool validated = false;
   try {

@@ -29,7 +29,7 @@ std::string value_text(const JobData& job, JobField field, int index) {
     case JobField::n_intervals: return std::to_string(job.n_intervals);
     case JobField::n_points: return std::to_string(job.n_points);
     case JobField::predict_profile: return std::to_string(job.predict_profile);
-    case JobField::dist_type: return std::to_string(job.dist_type[index]);
+    case JobField::dist_type: return std::to_string(job.dist_code[index]);
     case JobField::first_parameter: return format_value(job.dist_param[1][index]);
     case JobField::second_parameter: return format_value(job.dist_param[2][index]);
     case JobField::profile_depth: return format_value(job.profile_depth[index]);

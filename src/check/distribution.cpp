@@ -1,19 +1,22 @@
 #include "check/distribution.hpp"
 
 #include <cmath>
+#include <optional>
 
 #include "input/job_data.hpp"
 
 namespace tbx {
 
 Shape shape_of(std::int32_t code) {
-  switch (code) {
-    case N: return Shape::normal;
-    case LN: return Shape::lognormal;
-    case B: return Shape::beta;
-    case D: return Shape::deterministic;
-    default: return Shape::unknown;
+  const std::optional<Distribution> type = distribution_from_code(code);
+  if (!type) return Shape::unknown;
+  switch (*type) {
+    case Distribution::normal: return Shape::normal;
+    case Distribution::lognormal: return Shape::lognormal;
+    case Distribution::beta: return Shape::beta;
+    case Distribution::deterministic: return Shape::deterministic;
   }
+  return Shape::unknown;  // not reached: every type is named above
 }
 
 std::string_view shape_name(Shape shape) {

@@ -79,7 +79,7 @@ class Checker {
 
   void run() {
     for (int i = 1; i <= N_VARIABLES; ++i) {
-      const Shape shape = shape_of(job_.dist_type[i]);
+      const Shape shape = shape_of(job_.dist_code[i]);
       if (shape == Shape::unknown) continue;
       if (i == TIME) {
         check_times();
@@ -201,8 +201,8 @@ class Checker {
 
   void check_critical_below_surface() {
     if (job_.analysis_mode == 2) return;  // Cs comes from the fit
-    const Shape ccr = shape_of(job_.dist_type[CCR]);
-    const Shape cs = shape_of(job_.dist_type[CS]);
+    const Shape ccr = shape_of(job_.dist_code[CCR]);
+    const Shape cs = shape_of(job_.dist_code[CS]);
     if (ccr == Shape::unknown || cs == Shape::unknown) return;
     const double ccr_mean = moments_of(ccr, job_.dist_param[1][CCR], job_.dist_param[2][CCR]).mean;
     const double cs_mean = moments_of(cs, job_.dist_param[1][CS], job_.dist_param[2][CS]).mean;

@@ -1,8 +1,6 @@
 #include "core/parallel.hpp"
 
 #include <sched.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -119,31 +117,6 @@ int thread_count(std::int64_t n_chunks, int threads) {
 
 }  // namespace
 
-void prepare_pages(void* first, std::size_t bytes) {
-  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  constexpr std::uintptr_t HUGE_PAGE = std::uintptr_t{1} << 21;
-  const auto start = reinterpret_cast<std::uintptr_t>(first);
-  const auto round_up = [](std::uintptr_t a, std::uintptr_t to) { return (a + to - 1) & ~(to - 1); };
-  const auto round_down = [](std::uintptr_t a, std::uintptr_t to) { return a & ~(to - 1); };
-#ifdef MADV_HUGEPAGE
-  const std::uintptr_t huge_begin = round_up(start, HUGE_PAGE);
-  const std::uintptr_t huge_end = round_down(start + bytes, HUGE_PAGE);
-  if (huge_end > huge_begin) {
-    ::madvise(reinterpret_cast<void*>(huge_begin), huge_end - huge_begin, MADV_HUGEPAGE);
-  }
-#endif
-#ifdef MADV_POPULATE_WRITE
-  // Whole pages only: a partial page at either end may belong to another
-  // allocation, and is made present by the first write anyway.
-  const std::uintptr_t begin = round_up(start, page);
-  const std::uintptr_t end = round_down(start + bytes, page);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-#endif
-  (void)page;
-  (void)round_up;
-  (void)round_down;
-}
-
 int available_cpus() {
   cpu_set_t set;
   CPU_ZERO(&set);
@@ -176,9 +149,17 @@ void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void
 void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume) {
+  for_each_chunk_in_order(n_chunks, threads, window, nullptr, produce, consume);
+}
+
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& prepare,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume) {
   const int n_threads = thread_count(n_chunks, threads);
   if (n_threads == 1 || window <= 1) {
     for (std::int64_t c = 0; c < n_chunks; ++c) {
+      if (prepare) prepare(c);
       produce(c);
       consume(c);
     }
@@ -189,8 +170,10 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
   // that consumption (writing a file, say) is not tied to one thread.
   std::mutex mutex;
   std::condition_variable changed;
+  std::int64_t prepared = prepare ? 0 : n_chunks;  // chunks below this one are prepared
   std::int64_t next = 0;      // the next chunk to be produced
   std::int64_t consumed = 0;  // chunks below this one are consumed
+  bool preparing = false;
   bool consuming = false;
   std::vector<std::int64_t> ready(static_cast<std::size_t>(window), -1);  // per buffer
   bool failed = false;
@@ -226,7 +209,14 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
           consumed = c + 1;
         }
         consuming = false;
-      } else if (next < n_chunks && next < consumed + window) {
+      } else if (!preparing && prepared < n_chunks && prepared < next + n_threads) {
+        // Preparing keeps a little ahead of producing, so that producers
+        // seldom wait for it.
+        const std::int64_t c = prepared;
+        preparing = true;
+        if (unlocked(lock, prepare, c)) prepared = c + 1;
+        preparing = false;
+      } else if (next < prepared && next < consumed + window) {
         const std::int64_t c = next++;
         if (unlocked(lock, produce, c)) slot(c) = c;
       } else if (caller || next < n_chunks) {

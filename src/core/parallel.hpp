@@ -16,6 +16,9 @@ namespace tbx {
 /// taskset and batch schedulers limit the program without an option of its own.
 int available_cpus();
 
+/// `requested` threads where it is positive, else available_cpus().
+inline int threads_to_use(int requested) { return requested > 0 ? requested : available_cpus(); }
+
 /// Calls work(c) once for every chunk c in [0, n_chunks), on up to `threads`
 /// threads. Returns when all calls have finished; an exception thrown by a
 /// call is rethrown here after every thread has stopped (chunks not yet
@@ -33,12 +36,15 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume);
 
-/// Makes the pages of [first, first + bytes) present and writable before a
-/// large array is filled, with huge pages where whole ones fit. Contents are
-/// unchanged. Faulting fresh pages in one at a time costs some 10 us each on
-/// virtual machines of the kind this runs on, and the faults of two threads
-/// do not overlap; one request for the whole range costs a tenth of that.
-/// Only a hint: where the system offers neither, the pages fault as usual.
-void prepare_pages(void* first, std::size_t bytes);
+/// The same with a third stage before the others: prepare(c) for c = 0, 1,
+/// 2, ... in that order, one at a time, and produce(c) only once prepare(c)
+/// has returned. A step that must see what an earlier pass left in a chunk
+/// before produce() overwrites it, and one that must see what produce()
+/// wrote, both in chunk order, so overlap with producing the chunks between
+/// them.
+void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
+                             const std::function<void(std::int64_t)>& prepare,
+                             const std::function<void(std::int64_t)>& produce,
+                             const std::function<void(std::int64_t)>& consume);
 
 }  // namespace tbx

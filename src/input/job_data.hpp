@@ -5,11 +5,9 @@
 #include <string>
 
 #include "core/array.hpp"
+#include "prob/distribution.hpp"
 
 namespace tbx {
-
-/// Distribution codes of the nine input variables.
-enum DistributionType : std::int32_t { N = 0, LN = 1, B = 2, D = 7 };
 
 /// Variable indices, in file order.
 enum Variable : int { XC = 1, DCOEF, CCR, CS, AGE_N, TIME, TO, TEMP, TE };
@@ -23,7 +21,9 @@ struct JobData {
   std::int32_t n_intervals = 0;
   std::int32_t n_points = 0;
   std::int32_t predict_profile = 0;
-  IntVector dist_type;     ///< [1..9]
+  IntVector dist_code;             ///< [1..9]: the codes as the file has them
+  Array1<Distribution> dist_type;  ///< [1..9]: their types; deterministic for an unknown code,
+                                   ///< which validation refuses
   RealMatrix dist_param;   ///< [1..2][1..9]: first and second parameters
   RealVector profile_depth;  ///< [1..12], cm
   RealVector profile_cl;     ///< [1..12]
@@ -34,7 +34,8 @@ struct JobData {
 
 /// Allocates the job's arrays, in the order the driver owns them.
 inline void alloc_job_arrays(JobData& job) {
-  alloc_ivector(job.dist_type, N_VARIABLES);
+  alloc_ivector(job.dist_code, N_VARIABLES);
+  job.dist_type = Array1<Distribution>(N_VARIABLES);
   alloc_matrix(job.dist_param, 2, N_VARIABLES);
   alloc_vector(job.profile_depth, N_PROFILE);
   alloc_vector(job.profile_cl, N_PROFILE);

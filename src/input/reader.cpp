@@ -1,5 +1,7 @@
 #include "input/reader.hpp"
 
+#include <optional>
+
 namespace tbx {
 
 namespace {
@@ -64,7 +66,12 @@ void read_job(std::FILE* in, int& line_no, JobData& job, ReadTrace* trace) {
     reader.semicolon(field);
   }
 
-  for (int i = 1; i <= N_VARIABLES; ++i) job.dist_type[i] = reader.value(JobField::dist_type, i, integer);
+  for (int i = 1; i <= N_VARIABLES; ++i) {
+    job.dist_code[i] = reader.value(JobField::dist_type, i, integer);
+    // An unknown code is refused by validation, after the checks that come
+    // before it; the variable is never sampled.
+    job.dist_type[i] = distribution_from_code(job.dist_code[i]).value_or(Distribution::deterministic);
+  }
   reader.semicolon(JobField::dist_type);
   for (const JobField row : {JobField::first_parameter, JobField::second_parameter}) {
     const int r = row == JobField::first_parameter ? 1 : 2;

@@ -31,10 +31,6 @@ int when(bool broken, int index = 1) { return broken ? index : 0; }
 double tmin(const JobData& job) { return job.dist_param[1][TIME]; }
 double tmax(const JobData& job) { return job.dist_param[2][TIME]; }
 
-bool is_distribution_type(std::int32_t code) {
-  return code == N || code == LN || code == B || code == D;
-}
-
 /// The run stops at a wrong number of points before the profile is walked;
 /// a walk to the end still looks at no more than the twelve points there are.
 int points_in_use(const JobData& job) { return std::min<std::int32_t>(job.n_points, N_PROFILE); }
@@ -65,7 +61,7 @@ const Rule RULES[] = {
      JobField::n_points, "0 unless the analysis mode is 2 (profile fit)",
      "write 0, or set the analysis mode to 2 to fit the profile"},
     {Scope::variable, "Error: Invalid distribution type", 0,
-     [](const JobData& j, int i) { return when(!is_distribution_type(j.dist_type[i]), i); },
+     [](const JobData& j, int i) { return when(!distribution_from_code(j.dist_code[i]), i); },
      JobField::dist_type, "0 normal, 1 lognormal, 2 beta or 7 deterministic",
      "write one of the codes 0, 1, 2 or 7"},
     {Scope::profile_point, "Error: Profile depth values must be positive", 0,

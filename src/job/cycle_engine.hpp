@@ -2,74 +2,78 @@
 // The Monte Carlo cycle for a whole series of time points.
 //
 // Every time point of a job draws the same uniform numbers, so every sampled
-// value except the time itself is the same at every time point. The engine
-// samples them once, at the first time point, keeps per simulation only what
-// the time-dependent part of the model needs (R stays in the results matrix
-// itself), and evaluates that part per time point. The results, and the console text, are exactly those of running
-// the plain cycle at every time point: warnings and continued-fraction texts
-// are recorded and replayed in simulation order at every time point, and a
-// beta inversion that fails ends the run at the same point of the output.
+// value except the exposure time is the same at every time point. The engine
+// samples each simulation once, when it is made, keeps R in the results
+// matrix and what the model's load needs per simulation (only the entries
+// that differ between simulations), and evaluates the load per time point.
+// The results, and the console text, are exactly those of the plain cycle
+// (plain_cycle.hpp) at every time point: the model's console events are
+// recorded and replayed in simulation order at every time point, and a
+// failing inversion ends the run at the same point of the output.
 //
-// Simulations are processed in fixed chunks on all available CPUs; each
-// simulation's numbers depend only on its own uniform numbers, so the split
-// changes nothing.
+// Simulations are processed in fixed chunks on the given number of threads;
+// each simulation's numbers depend only on its own uniform numbers, so the
+// split changes nothing.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/array.hpp"
-#include "input/job_data.hpp"
-#include "prob/sampling.hpp"
+#include "core/pages.hpp"
+#include "job/row_stages.hpp"
+#include "model/limit_state_model.hpp"
 
 namespace tbx {
 
+template <typename Model>
 class CycleEngine {
  public:
   /// Simulations per chunk: enough to make a chunk's bookkeeping negligible,
-  /// few enough that every CPU gets several chunks.
+  /// few enough that every thread gets several chunks.
   static constexpr std::int64_t DEFAULT_CHUNK = 1024;
 
-  /// `job` must stay alive and unchanged (but for the current time) while
-  /// the engine is used. `threads` 0 means every available CPU. The chunk
-  /// size changes nothing in the results.
-  CycleEngine(const JobData& job, std::FILE* out, int threads = 0,
-              std::int64_t chunk_size = DEFAULT_CHUNK);
+  /// Samples simulations 1..nsim from `seed` and writes their R to column 1
+  /// of sim_results, which the engine then fills, with indicator, at every
+  /// run(). Both must outlive the engine; nobody else writes them meanwhile.
+  /// Console events go to `out`, at run(). The chunk size (0: the default)
+  /// changes nothing in the results.
+  CycleEngine(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator,
+              RealMatrix& sim_results, std::FILE* out, int threads, std::int64_t chunk_size = DEFAULT_CHUNK);
+  CycleEngine(const CycleEngine&) = delete;
+  CycleEngine& operator=(const CycleEngine&) = delete;
 
-  /// One time point at time t (years): fills indicator[1..nsim] and rows
-  /// 1..nsim of sim_results, and writes the cycle's warnings. R, which does
-  /// not depend on the time, is written only when a matrix is seen for the
-  /// first time: between calls the caller leaves column 1 as it was.
-  void run(double t, IntVector& indicator, RealMatrix& sim_results);
+  /// One time point at time t (years): S and G into columns 2 and 3 of
+  /// rows 1..nsim, I into indicator[1..nsim], the console events in order.
+  /// The stages run chunk by chunk, overlapping the evaluation.
+  void run(double t, const RowStages& stages = {});
 
-  /// What the engine keeps of every simulation between time points (1-based,
-  /// valid after the first run() while the engine lives), so that an
-  /// analysis can evaluate the model at other times. A span is empty where
-  /// that variable is deterministic: its value is then the job's. R stays in
-  /// column 1 of the caller's results matrix; u_time is the time's uniform
-  /// number where the time is random.
-  struct Retained {
-    Span1<const double> depth, prefix, model_factor, n, te_years, to_years, u_time;
+  /// Simulation j's kept values where they lie: row[k] is entry k of the
+  /// model's Kept. Valid while the engine lives, for j in 1..nsim.
+  class KeptRow {
+   public:
+    double operator[](int k) const {
+      const auto c = static_cast<std::size_t>(k);
+      return engine_->columns_[c][index_ * engine_->steps_[c]];
+    }
+
+   private:
+    friend class CycleEngine;
+    KeptRow(const CycleEngine* engine, std::int64_t index) : engine_(engine), index_(index) {}
+    const CycleEngine* engine_;
+    std::int64_t index_;  // j - 1
   };
-  Retained retained() const {
-    const auto view = [](Span1<double> s) { return Span1<const double>(s.begin(), s.size()); };
-    return {view(depth_), view(prefix_),   view(model_factor_), view(n_),
-            view(te_years_), view(to_years_), view(u_time_)};
-  }
+  KeptRow row(std::int64_t j) const { return KeptRow(this, j - 1); }
+  /// The model the simulations were sampled from, to evaluate them at other
+  /// times; R stays in column 1 of the caller's results matrix.
+  const Model& model() const { return model_; }
 
  private:
-  /// Console events of one simulation, in the order they happen.
   struct Note {
     std::int64_t sim = 0;
-    std::int32_t texts_before_time = 0;  ///< continued-fraction texts, variables 1-5
-    std::int32_t texts_after_time = 0;   ///< variables 7-9
-    std::int8_t fails_at = 0;            ///< beta inversion failed: 1 before t, 2 after t
-    bool negative_dcoef = false;
-    double dcoef = 0.0;
-    bool fails() const { return fails_at != 0; }
+    SampleNotes events;
   };
   struct TimeNote {
     std::int64_t sim = 0;
@@ -77,47 +81,32 @@ class CycleEngine {
     bool fails = false;
   };
 
-  void sample_fixed_part(RealMatrix& sim_results);
-  void sample_chunk(std::int64_t chunk, std::int32_t seed, RealMatrix& sim_results);
-  void evaluate_chunk(std::int64_t chunk, double t, const std::optional<VariableSampler>& time_sampler,
-                      double shared_age, IntVector& indicator, RealMatrix& sim_results,
-                      std::vector<TimeNote>& notes) const;
+  // The work that runs in parallel, kept out of line so that a profile names
+  // it (bench/run.sh measures the serial share that way).
+  [[gnu::noinline]] void sample_chunk(std::int64_t chunk, std::int32_t seed);
+  [[gnu::noinline]] void evaluate_chunk(std::int64_t chunk, const typename Model::TimePoint& point,
+                                        std::vector<TimeNote>& notes);
   void replay(const std::vector<std::vector<TimeNote>>& time_notes);
   std::int64_t chunk_count() const { return (nsim_ + chunk_ - 1) / chunk_; }
+  std::int64_t first_of(std::int64_t chunk) const { return chunk * chunk_ + 1; }
+  std::int64_t last_of(std::int64_t chunk) const;
 
-  const JobData& job_;
+  const Model model_;
+  const std::int64_t nsim_;
+  IntVector& indicator_;
+  RealMatrix& sim_results_;
   std::FILE* out_;
-  int threads_;
-  std::int64_t chunk_;
-  std::int64_t nsim_;
-  std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9
-  bool time_random_, n_random_, te_random_, to_random_;
-  /// The age factor is the same for every simulation of a time point.
-  bool age_is_shared() const { return !time_random_ && !n_random_ && !te_random_ && !to_random_; }
-  bool temp_from_core8_;
-  const double* resistance_in_ = nullptr;  // where R of simulation 1 was written
+  const int threads_;
+  const std::int64_t chunk_;
 
-  /// Memory for the per-simulation arrays, in huge pages where possible.
-  class PerSimulation {
-   public:
-    PerSimulation() = default;
-    PerSimulation(const PerSimulation&) = delete;
-    PerSimulation& operator=(const PerSimulation&) = delete;
-    ~PerSimulation();
-    /// Room for `doubles` zeros; ends the run if there is none.
-    double* allocate(std::int64_t doubles);
-
-   private:
-    void* map_ = nullptr;
-    std::size_t mapped_ = 0;
-  };
-
-  // Per simulation, indices 1..nsim, all in one block.
-  std::unique_ptr<PerSimulation> per_simulation_;
-  Span1<double> depth_{nullptr, 0}, prefix_{nullptr, 0}, model_factor_{nullptr, 0};
-  // Only when that variable is random.
-  Span1<double> n_{nullptr, 0}, te_years_{nullptr, 0}, to_years_{nullptr, 0}, u_time_{nullptr, 0};
-  std::vector<std::vector<Note>> notes_;          // per chunk, ascending
+  // The kept entries that differ between simulations, each a column of
+  // nsim values in one block; the others are the model's constants, read
+  // through a column of step 0.
+  std::vector<int> varying_;
+  PageBlock block_;
+  std::array<const double*, Model::KEPT> columns_{};
+  std::array<std::int64_t, Model::KEPT> steps_{};
+  std::vector<std::vector<Note>> notes_;  // per chunk, ascending
   std::string console_;
 };
 

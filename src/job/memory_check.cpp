@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/fatal.hpp"
+#include "model/chloride_model.hpp"
 
 namespace tbx {
 
@@ -17,7 +18,12 @@ double memory_needed(const JobData& job) {
   const double indicator = nsim * sizeof(std::int32_t);
   const double sim_results = (nsim + 2) * 3 * sizeof(double);
   const double series = 5 * points * sizeof(double);
-  const double per_simulation = 3 * nsim * sizeof(double);
+  // What the cycle engine keeps per simulation: the model's kept values
+  // that differ between simulations.
+  const ChlorideModel model(job);
+  const auto& varies = model.varies();
+  const auto kept = static_cast<double>(std::count(varies.begin(), varies.end(), true));
+  const double per_simulation = kept * nsim * sizeof(double);
   return indicator + sim_results + series + per_simulation;
 }
 

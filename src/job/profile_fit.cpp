@@ -30,12 +30,14 @@ double profile_shape(double depth_cm, double d_times_t) {
 
 }  // namespace
 
-double distribution_mean(std::int32_t type, double a, double b) {
+double distribution_mean(Distribution type, double a, double b) {
   switch (type) {
-    case LN: return std::exp(a + b * b / 2.0);
-    case B: return a / (a + b);
-    default: return a;
+    case Distribution::normal:
+    case Distribution::deterministic: return a;
+    case Distribution::lognormal: return std::exp(a + b * b / 2.0);
+    case Distribution::beta: return a / (a + b);
   }
+  return a;  // not reached: every type is named above
 }
 
 // The scan: for each trial Cs (from the first measurement less 0.05, in
@@ -107,8 +109,8 @@ void apply_profile_fit(JobData& job, RealMatrix& predicted_profile) {
   job.dist_param[1][DCOEF] = dcoef;
   job.dist_param[2][CS] = cs / 10;
   job.dist_param[2][DCOEF] = dcoef / 10;
-  job.dist_type[CS] = N;
-  job.dist_type[DCOEF] = N;
+  job.dist_type[CS] = Distribution::normal;
+  job.dist_type[DCOEF] = Distribution::normal;
   if (job.predict_profile != 1) return;
 
   const double age = std::pow(job.tp / to, n);

@@ -19,7 +19,7 @@ void fit_profile(const std::int32_t& n_points, const double& n, double& Cs, doub
 
 /// The mean of a variable's distribution: the first parameter for N and D,
 /// exp(lambda + zeta^2 / 2) for LN, a / (a + b) for B.
-double distribution_mean(std::int32_t type, double a, double b);
+double distribution_mean(Distribution type, double a, double b);
 
 /// Fits the job's profile and makes Dcoef and Cs normal with the fitted means
 /// and a tenth of them as standard deviation; with predict_profile 1 fills

@@ -100,7 +100,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   std::unique_ptr<SimulationModel> model;
   if (options.summary) model = std::make_unique<SimulationModel>(options.threads);
   run_time_series(job, results, stdout, model ? model->cycles() : make_cycle);
-  write_reports(job_name, job, results, predicted_profile, folder.fd());
+  write_reports(job_name, job, results, predicted_profile, folder.fd(), options.threads);
   if (model) {
     model->attach(results);
     write_summary_files(folder.fd(), base, summarize(*model, results, options.summary_options));
@@ -117,7 +117,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   free_vector(job.profile_cl);
   free_vector(job.profile_depth);
   free_matrix(job.dist_param);
-  free_ivector(job.dist_type);
+  job.dist_type.release();
 }
 
 namespace {

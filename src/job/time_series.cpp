@@ -1,15 +1,19 @@
 #include "job/time_series.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "job/cycle.hpp"
+#include "core/number_format.hpp"
 #include "job/cycle_engine.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
 #include "prob/error_function.hpp"
 #include "prob/random.hpp"
-#include "report/number_format.hpp"
 
 namespace tbx {
 
@@ -28,31 +32,78 @@ std::int32_t clock_seed() {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds & 0xFFFFFFFFu));
 }
 
-void column_statistics(RealMatrix& sim_results, std::int64_t nsim) {
-  // The three columns in one sweep: each sum still runs over j in ascending
-  // order, and the three chains of additions overlap instead of waiting for
-  // one another.
-  double sum[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::int64_t j = 1; j <= nsim; ++j) {
-    const auto row = sim_results[j];
-    for (int k = 1; k <= 3; ++k) sum[k] += row[k];
+namespace {
+
+/// Means and standard deviations of columns first_column..3, gathered range
+/// of rows by range of rows. Each sum runs over the rows in ascending order,
+/// whatever the ranges, so the results are those of one sweep; the columns'
+/// chains of additions overlap instead of waiting for one another.
+class ColumnMoments {
+ public:
+  explicit ColumnMoments(int first_column) : first_(first_column) {}
+
+  // The passes run on one thread at a time but overlap the cycles; kept out
+  // of line so that a profile names them (bench/run.sh).
+  /// Pass 1: the sums of the values.
+  [[gnu::noinline]] void add_values(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    first_ == 1 ? sum_rows<1>(m, first, last) : sum_rows<2>(m, first, last);
   }
-  double mean[4] = {0.0, 0.0, 0.0, 0.0};
-  for (int k = 1; k <= 3; ++k) {
-    mean[k] = sum[k] / static_cast<double>(nsim);
-    sim_results[nsim + 1][k] = mean[k];
-  }
-  double squares[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::int64_t j = 1; j <= nsim; ++j) {
-    const auto row = sim_results[j];
-    for (int k = 1; k <= 3; ++k) {
-      const double d = mean[k] - row[k];
-      squares[k] += d * d;
+  /// The means, into row nsim+1.
+  void finish_means(RealMatrix& m, std::int64_t nsim) {
+    for (int k = first_; k <= 3; ++k) {
+      mean_[k] = sum_[k] / static_cast<double>(nsim);
+      m[nsim + 1][k] = mean_[k];
     }
   }
-  for (int k = 1; k <= 3; ++k) {
-    sim_results[nsim + 2][k] = std::sqrt(squares[k] / static_cast<double>(nsim - 1));
+  /// Pass 2, once the means are known: the squared deviations.
+  [[gnu::noinline]] void add_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    first_ == 1 ? sum_squares<1>(m, first, last) : sum_squares<2>(m, first, last);
   }
+  /// The standard deviations, into row nsim+2.
+  void finish_deviations(RealMatrix& m, std::int64_t nsim) {
+    for (int k = first_; k <= 3; ++k) m[nsim + 2][k] = std::sqrt(squares_[k] / static_cast<double>(nsim - 1));
+  }
+
+ private:
+  // The sums are kept in locals, which the compiler holds in registers (the
+  // matrix could alias the members), over a fixed set of columns.
+  template <int FIRST>
+  void sum_rows(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    double sum[4] = {sum_[0], sum_[1], sum_[2], sum_[3]};
+    for (std::int64_t j = first; j <= last; ++j) {
+      const auto row = m[j];
+      for (int k = FIRST; k <= 3; ++k) sum[k] += row[k];
+    }
+    std::copy(std::begin(sum), std::end(sum), std::begin(sum_));
+  }
+  template <int FIRST>
+  void sum_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
+    const double mean[4] = {mean_[0], mean_[1], mean_[2], mean_[3]};
+    double squares[4] = {squares_[0], squares_[1], squares_[2], squares_[3]};
+    for (std::int64_t j = first; j <= last; ++j) {
+      const auto row = m[j];
+      for (int k = FIRST; k <= 3; ++k) {
+        const double d = mean[k] - row[k];
+        squares[k] += d * d;
+      }
+    }
+    std::copy(std::begin(squares), std::end(squares), std::begin(squares_));
+  }
+
+  int first_;
+  double sum_[4] = {0.0, 0.0, 0.0, 0.0};
+  double mean_[4] = {0.0, 0.0, 0.0, 0.0};
+  double squares_[4] = {0.0, 0.0, 0.0, 0.0};
+};
+
+}  // namespace
+
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column) {
+  ColumnMoments moments(first_column);
+  moments.add_values(sim_results, 1, nsim);
+  moments.finish_means(sim_results, nsim);
+  moments.add_squares(sim_results, 1, nsim);
+  moments.finish_deviations(sim_results, nsim);
 }
 
 double probability_from_beta(double beta) {
@@ -61,20 +112,21 @@ double probability_from_beta(double beta) {
   return -0.5 * y * 100;
 }
 
-CycleFactory engine_cycles(int threads) {
-  return [threads](const JobData& job, std::FILE* out) -> Cycle {
-    auto engine = std::make_shared<CycleEngine>(job, out, threads);
-    return [engine](double t, IntVector& indicator, RealMatrix& sim_results) {
-      engine->run(t, indicator, sim_results);
-    };
+CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
+  return [threads, chunk_size](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+    auto engine = std::make_shared<CycleEngine<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
+                                                               r.sim_results, out, threads, chunk_size);
+    return [engine](double t, const RowStages& stages) { engine->run(t, stages); };
   };
 }
 
 CycleFactory plain_cycles() {
-  return [](const JobData& job, std::FILE* out) -> Cycle {
-    return [&job, out](double, IntVector& indicator, RealMatrix& sim_results) {
-      simulate_cycle(job.nsim, job.analysis_mode, job.seed, job.dist_type, indicator, job.dist_param,
-                     sim_results, out);
+  return [](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+    auto model = std::make_shared<const ChlorideModel>(job);
+    return [model, nsim = job.nsim, seed = job.seed, &r, out](double t, const RowStages& stages) {
+      if (stages.before) stages.before(1, nsim);
+      plain_cycle(*model, nsim, seed, t, r.indicator, r.sim_results, out);
+      if (stages.after) stages.after(1, nsim);
     };
   };
 }
@@ -99,7 +151,19 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   if (job.seed_mode == 1) job.seed = first_working_seed(clock_seed());
   if (tmax == 0) job.n_intervals = 0;
 
-  const Cycle cycle = make_cycle(job, out);
+  const Cycle cycle = make_cycle(job, r, out);
+  // The statistics of a time point are gathered while the cycles run: the
+  // sums as each range of rows is written, the squared deviations from the
+  // means while the next time point is computed, just before its rows are
+  // overwritten. R does not depend on the time: its mean and deviation,
+  // those of the first time point, stay in place.
+  std::optional<ColumnMoments> previous;  // the last time point, awaiting pass 2
+  std::int64_t previous_i = 0;
+  const auto finish = [&](ColumnMoments& moments, std::int64_t i) {
+    moments.finish_deviations(r.sim_results, nsim);
+    r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
+    r.pf_beta[i] = probability_from_beta(r.beta[i]);
+  };
   double failures = 0.0;
   std::string line;
   for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
@@ -111,20 +175,31 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
     line += " \n";
     std::fputs(line.c_str(), out);
 
-    cycle(t, r.indicator, r.sim_results);
-
+    ColumnMoments moments(i == 1 ? 1 : 2);
     // Counted in integers: every partial sum is a whole number below 2^53,
-    // which a sum of reals would hold exactly too.
+    // which a sum of reals would hold exactly too, in any order.
     std::int64_t count = 0;
-    for (std::int64_t j = 1; j <= nsim; ++j) count += r.indicator[j];
+    RowStages stages;
+    if (previous) {
+      stages.before = [&](std::int64_t first, std::int64_t last) { previous->add_squares(r.sim_results, first, last); };
+    }
+    stages.after = [&](std::int64_t first, std::int64_t last) {
+      moments.add_values(r.sim_results, first, last);
+      for (std::int64_t j = first; j <= last; ++j) count += r.indicator[j];
+    };
+    cycle(t, stages);
+
+    if (previous) finish(*previous, previous_i);
+    moments.finish_means(r.sim_results, nsim);
+    previous = moments;
+    previous_i = i;
     failures = static_cast<double>(count);
     r.pf[i] = failures / static_cast<double>(nsim) * 100;
     const double p = r.pf[i] / 100;
     r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
-    column_statistics(r.sim_results, nsim);
-    r.beta[i] = r.sim_results[nsim + 1][3] / r.sim_results[nsim + 2][3];
-    r.pf_beta[i] = probability_from_beta(r.beta[i]);
   }
+  previous->add_squares(r.sim_results, 1, nsim);
+  finish(*previous, previous_i);
   job.dist_param[1][TIME] = tmin;
   r.n_failures = failures;
 }

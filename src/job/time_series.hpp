@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "input/job_data.hpp"
+#include "job/row_stages.hpp"
 #include "job/series_results.hpp"
 
 namespace tbx {
@@ -22,13 +23,16 @@ double time_point(std::int64_t i, std::int32_t n_intervals, double tmin, double 
 std::int32_t clock_seed();
 
 /// One time point at time t: fills indicator[1..nsim] and rows 1..nsim of
-/// sim_results.
-using Cycle = std::function<void(double t, IntVector& indicator, RealMatrix& sim_results)>;
-/// Makes a job's cycle once its seed is final; warnings go to `out`.
-using CycleFactory = std::function<Cycle(const JobData& job, std::FILE* out)>;
+/// sim_results of the results the cycle was made for.
+using Cycle = std::function<void(double t, const RowStages& stages)>;
+/// Makes a job's cycle once its seed is final and the results are allocated;
+/// console events go to `out`. The job may change after (its time parameter
+/// does, during the series); the cycle keeps what it needs.
+using CycleFactory = std::function<Cycle(const JobData& job, SeriesResults& results, std::FILE* out)>;
 
-/// The cycle engine on `threads` CPUs (0: every available CPU).
-CycleFactory engine_cycles(int threads = 0);
+/// The cycle engine on `threads` threads (0: every available CPU), in
+/// chunks of `chunk_size` simulations (0: the engine's default).
+CycleFactory engine_cycles(int threads = 0, std::int64_t chunk_size = 0);
 /// The plain cycle, every time point drawn and sampled afresh on one thread:
 /// the yardstick the engine is measured and checked against.
 CycleFactory plain_cycles();
@@ -45,8 +49,9 @@ inline void run_time_series(JobData& job, SeriesResults& results, std::FILE* out
   run_time_series(job, results, out, engine_cycles(threads));
 }
 
-/// Means and standard deviations of R, S and G into rows nsim+1 and nsim+2.
-void column_statistics(RealMatrix& sim_results, std::int64_t nsim);
+/// Means and standard deviations of R, S and G (of the columns from
+/// first_column on) into rows nsim+1 and nsim+2.
+void column_statistics(RealMatrix& sim_results, std::int64_t nsim, int first_column = 1);
 
 /// 100 * Phi(-beta) for beta > 0; -100 * Phi(beta) for beta <= 0.
 double probability_from_beta(double beta);

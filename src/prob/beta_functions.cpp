@@ -16,51 +16,39 @@ namespace {
 // highest power first. Each rational form is num/den with num = 0, den = +-1
 // to start and then num = num·y + p(i), den = den·y + q(i), i = 1..8.
 
-constexpr double D1 = -5.772156649015328605195174e-1;  // -Euler's constant
-constexpr std::array<double, 8> P1 = {
-    4.945235359296727046734888e0, 2.018112620856775083915565e2,
-    2.290838373831346393026739e3, 1.131967205903380828685045e4,
-    2.855724635671635335736389e4, 3.848496228443793359990269e4,
-    2.637748787624195437963534e4, 7.225813979700288197698961e3};
-constexpr std::array<double, 8> Q1 = {
-    6.748212550303777196073036e1, 1.113332393857199323513008e3,
-    7.738757056935398733233834e3, 2.763987074403340708898585e4,
-    5.499310206226157329794414e4, 6.161122180066002127833352e4,
-    3.635127591501940507276287e4, 8.785536302431013170870835e3};
+/// One rational form: d, and the coefficients p and q of num and den.
+struct RationalForm {
+  double d;
+  std::array<double, 8> p, q;
+};
 
-constexpr double D2 = 4.227843350984671393993777e-1;  // 1 - Euler's constant
-constexpr std::array<double, 8> P2 = {
-    4.974607845568932035012064e0, 5.424138599891070494101986e2,
-    1.550693864978364947665077e4, 1.847932904445632425417223e5,
-    1.088204769468828767498470e6, 3.338152967987029735917223e6,
-    5.106661678927352456275255e6, 3.074109054850539556250927e6};
-constexpr std::array<double, 8> Q2 = {
-    1.830328399370592604055942e2, 7.765049321445005871323047e3,
-    1.331903827966074194402448e5, 1.136705821321969608938755e6,
-    5.267964117437946917577538e6, 1.346701454311101692290052e7,
-    1.782736530353274213975932e7, 9.533095591844353613395747e6};
+// d = -Euler's constant
+constexpr RationalForm FORM_1 = {-5.772156649015328605195174e-1,
+    {4.945235359296727046734888e0, 2.018112620856775083915565e2, 2.290838373831346393026739e3, 1.131967205903380828685045e4,
+     2.855724635671635335736389e4, 3.848496228443793359990269e4, 2.637748787624195437963534e4, 7.225813979700288197698961e3},
+    {6.748212550303777196073036e1, 1.113332393857199323513008e3, 7.738757056935398733233834e3, 2.763987074403340708898585e4,
+     5.499310206226157329794414e4, 6.161122180066002127833352e4, 3.635127591501940507276287e4, 8.785536302431013170870835e3}};
+// d = 1 - Euler's constant
+constexpr RationalForm FORM_2 = {4.227843350984671393993777e-1,
+    {4.974607845568932035012064e0, 5.424138599891070494101986e2, 1.550693864978364947665077e4, 1.847932904445632425417223e5,
+     1.088204769468828767498470e6, 3.338152967987029735917223e6, 5.106661678927352456275255e6, 3.074109054850539556250927e6},
+    {1.830328399370592604055942e2, 7.765049321445005871323047e3, 1.331903827966074194402448e5, 1.136705821321969608938755e6,
+     5.267964117437946917577538e6, 1.346701454311101692290052e7, 1.782736530353274213975932e7, 9.533095591844353613395747e6}};
+// d = ln 6 = ln Gamma(4)
+constexpr RationalForm FORM_4 = {1.791759469228055000094023e0,
+    {1.474502166059939948905062e4, 2.426813369486704502836312e6, 1.214755574045093227939592e8, 2.663432449630976949898078e9,
+     2.940378956634553899906876e10, 1.702665737765398868392998e11, 4.926125793377430887588120e11, 5.606251856223951465078242e11},
+    {2.690530175870899333379843e3, 6.393885654300092398984238e5, 4.135599930241388052042842e7, 1.120872109616147941376570e9,
+     1.488613728678813811542398e10, 1.016803586272438228077304e11, 3.417476345507377132798597e11, 4.463158187419713286462081e11}};
 
-constexpr double D4 = 1.791759469228055000094023e0;  // ln 6 = ln Gamma(4)
-constexpr std::array<double, 8> P4 = {
-    1.474502166059939948905062e4, 2.426813369486704502836312e6,
-    1.214755574045093227939592e8, 2.663432449630976949898078e9,
-    2.940378956634553899906876e10, 1.702665737765398868392998e11,
-    4.926125793377430887588120e11, 5.606251856223951465078242e11};
-constexpr std::array<double, 8> Q4 = {
-    2.690530175870899333379843e3, 6.393885654300092398984238e5,
-    4.135599930241388052042842e7, 1.120872109616147941376570e9,
-    1.488613728678813811542398e10, 1.016803586272438228077304e11,
-    3.417476345507377132798597e11, 4.463158187419713286462081e11};
-
-/// ln Gamma(1 + y) from d1, p1, q1, or ln Gamma(2 + y) from d2, p2, q2, for
+/// ln Gamma(1 + y) from FORM_1, or ln Gamma(2 + y) from FORM_2, for
 /// small y: y·(d + y·num/den), d being psi(1) or psi(2), so the result keeps
 /// its relative accuracy at the zeros of ln Gamma. y·num/den rounds as
 /// (y·num)/den.
-double shifted_log_gamma(double y, double d, const std::array<double, 8>& p,
-                         const std::array<double, 8>& q) {
-  const double num = horner(y, 0.0, p.begin(), p.end());
-  const double den = horner(y, 1.0, q.begin(), q.end());
-  return y * (d + y * num / den);
+double shifted_log_gamma(double y, const RationalForm& f) {
+  const double num = horner(y, 0.0, f.p.begin(), f.p.end());
+  const double den = horner(y, 1.0, f.q.begin(), f.q.end());
+  return y * (f.d + y * num / den);
 }
 
 // Interval ends; each end belongs to the interval below it.
@@ -96,21 +84,21 @@ double stirling(double x) {
 void log_gamma(double& x) {
   const double v = x;
   double result;
-  if (v <= EPS) {
+  if (v <= BETA_EPSILON) {
     result = -std::log(v);
   } else if (v <= FIRST_FORM_END) {
-    result = -std::log(v) + shifted_log_gamma(v, D1, P1, Q1);
+    result = -std::log(v) + shifted_log_gamma(v, FORM_1);
   } else if (v <= SECOND_FORM_END) {
-    result = -std::log(v) + shifted_log_gamma((v - 0.5) - 0.5, D2, P2, Q2);
+    result = -std::log(v) + shifted_log_gamma((v - 0.5) - 0.5, FORM_2);
   } else if (v <= THIRD_FORM_END) {
-    result = shifted_log_gamma((v - 0.5) - 0.5, D1, P1, Q1);
+    result = shifted_log_gamma((v - 0.5) - 0.5, FORM_1);
   } else if (v <= FOURTH_FORM_END) {
-    result = shifted_log_gamma(v - 2.0, D2, P2, Q2);
+    result = shifted_log_gamma(v - 2.0, FORM_2);
   } else if (v <= FIFTH_FORM_END) {
     const double y = v - 4.0;
-    const double num = horner(y, 0.0, P4.begin(), P4.end());
-    const double den = horner(y, -1.0, Q4.begin(), Q4.end());
-    result = D4 + y * num / den;
+    const double num = horner(y, 0.0, FORM_4.p.begin(), FORM_4.p.end());
+    const double den = horner(y, -1.0, FORM_4.q.begin(), FORM_4.q.end());
+    result = FORM_4.d + y * num / den;
   } else {
     result = stirling(v);
   }
@@ -125,7 +113,7 @@ namespace {
 // pair (Press, Flannery, Teukolsky & Vetterling, Numerical Recipes, 1986,
 // chapter 6).
 constexpr int MAX_FRACTION_TERMS = 1000;
-constexpr double FRACTION_TOLERANCE = 1000.0 * EPS;
+constexpr double FRACTION_TOLERANCE = 1000.0 * BETA_EPSILON;
 // What a fraction that has not converged by MAX_FRACTION_TERMS delivers. It
 // is no probability; the caller receives it like any other value.
 constexpr double FRACTION_SENTINEL = 1000000.0;
@@ -174,19 +162,25 @@ BetaShape make_beta_shape(double a, double b) {
   return s;
 }
 
-double beta_density_value(double x, const BetaShape& s) {
+double beta_density_value(double x, const BetaShape& s) { return beta_density_value(beta_logs(x), s); }
+
+double beta_density_value(const BetaLogs& l, const BetaShape& s) {
   const double g = (s.lg_a + s.lg_b) - s.lg_ab;
-  const double t = ((s.b - 1.0) * std::log(1.0 - x) + (s.a - 1.0) * std::log(x)) - g;
+  const double t = ((s.b - 1.0) * l.log_1mx + (s.a - 1.0) * l.log_x) - g;
   return std::exp(t);
 }
 
 double incomplete_beta_value(double x, const BetaShape& s, int& nan_texts) {
+  return incomplete_beta_value(beta_logs(x), s, nan_texts);
+}
+
+double incomplete_beta_value(const BetaLogs& l, const BetaShape& s, int& nan_texts) {
+  const double x = l.x;
   const double a = s.a;
   const double b = s.b;
   // At x = 0 or 1 a logarithm is -inf and the prefactor becomes 0: no
   // special case is needed for the ends.
-  const double bt =
-      std::exp(((s.lg_ab - s.lg_a) - s.lg_b) + a * std::log(x) + b * std::log(1.0 - x));
+  const double bt = std::exp(((s.lg_ab - s.lg_a) - s.lg_b) + a * l.log_x + b * l.log_1mx);
   // The fraction converges quickly for x < (a + 1)/(a + b + 2); beyond, use
   // I_x(a, b) = 1 - I_(1-x)(b, a).
   if (x < (a + 1.0) / (a + b + 2.0)) return bt * beta_fraction(a, b, x, nan_texts) / a;

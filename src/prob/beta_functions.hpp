@@ -7,9 +7,13 @@
 // warnings instead of printing them, so that a caller running simulations in
 // parallel can replay the console text in simulation order.
 
+#include <cmath>
+
 namespace tbx {
 
-inline constexpr double EPS = 2.22044609250313e-16;
+/// The machine epsilon of the beta routines: their tolerances are multiples
+/// of it.
+inline constexpr double BETA_EPSILON = 2.22044609250313e-16;
 
 /// Replaces x by ln Gamma(x), x > 0.
 void log_gamma(double& x);
@@ -31,6 +35,15 @@ double beta_density_value(double x, const BetaShape& s);
 /// I_x(a, b); adds to `nan_texts` the number of "\n NaN \n" texts that the
 /// in-place routine would have written.
 double incomplete_beta_value(double x, const BetaShape& s, int& nan_texts);
+
+/// ln x and ln(1 - x), which the density and the incomplete beta at the same
+/// x both need: a caller evaluating both takes them once.
+struct BetaLogs {
+  double x, log_x, log_1mx;
+};
+inline BetaLogs beta_logs(double x) { return {x, std::log(x), std::log(1.0 - x)}; }
+double beta_density_value(const BetaLogs& x, const BetaShape& s);
+double incomplete_beta_value(const BetaLogs& x, const BetaShape& s, int& nan_texts);
 
 /// Writes the continued fraction's "\n NaN \n" text `count` times to
 /// standard output: the one place that text is written.

@@ -46,19 +46,43 @@ double erf_for_newton(double x) {
   return 1.0 - detail::erfc_range2(x);
 }
 
+double argument(double y) {
+  return (y < -ARGUMENT_LIMIT || y > ARGUMENT_LIMIT) ? SUBSTITUTE_ARGUMENT : std::fabs(y);
+}
+
+// Newton-Raphson on erf(x) = w, d/dx erf(x) = (2/sqrt(pi))·exp(-x^2). pi
+// to fifteen significant digits, as in error_function.
+double newton_step(double x, double w) {
+  const double two_over_sqrt_pi = 2.0 / std::sqrt(3.14159265358979);
+  return x - (erf_for_newton(x) - w) / (two_over_sqrt_pi * std::exp(-x * x));
+}
+
+constexpr int LANES = 4;
+
 }  // namespace
 
 void inverse_error_function(double& y) {
-  const double sign = y < 0.0 ? -1.0 : 1.0;
-  const double w = (y < -ARGUMENT_LIMIT || y > ARGUMENT_LIMIT) ? SUBSTITUTE_ARGUMENT : std::fabs(y);
+  const double w = argument(y);
   double x = initial_estimate(w);
-  // Newton-Raphson on erf(x) = w, d/dx erf(x) = (2/sqrt(pi))·exp(-x^2). pi
-  // to fifteen significant digits, as in error_function.
-  const double two_over_sqrt_pi = 2.0 / std::sqrt(3.14159265358979);
-  for (int step = 0; step < NEWTON_STEPS; ++step) {
-    x = x - (erf_for_newton(x) - w) / (two_over_sqrt_pi * std::exp(-x * x));
+  for (int step = 0; step < NEWTON_STEPS; ++step) x = newton_step(x, w);
+  y = (y < 0.0 ? -1.0 : 1.0) * x;
+}
+
+void inverse_error_functions(double* y, int n) {
+  for (int first = 0; first < n; first += LANES) {
+    const int lanes = n - first < LANES ? n - first : LANES;
+    double* const v = y + first;
+    double w[LANES] = {};
+    double x[LANES] = {};
+    for (int l = 0; l < lanes; ++l) {
+      w[l] = argument(v[l]);
+      x[l] = initial_estimate(w[l]);
+    }
+    for (int step = 0; step < NEWTON_STEPS; ++step) {
+      for (int l = 0; l < lanes; ++l) x[l] = newton_step(x[l], w[l]);
+    }
+    for (int l = 0; l < lanes; ++l) v[l] = (v[l] < 0.0 ? -1.0 : 1.0) * x[l];
   }
-  y = sign * x;
 }
 
 }  // namespace tbx

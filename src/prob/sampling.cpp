@@ -7,22 +7,6 @@
 
 namespace tbx {
 
-namespace {
-
-// The distribution codes of dist_type.
-constexpr std::int32_t NORMAL = 0;
-constexpr std::int32_t LOGNORMAL = 1;
-constexpr std::int32_t BETA = 2;
-constexpr std::int32_t DETERMINISTIC = 7;
-
-constexpr int N_VARIABLES = 9;
-constexpr int DCOEF = 2;
-// Column 8 (temp) also drives the Dcoef factor and the model factor.
-constexpr int TEMP = 8;
-constexpr int MODEL_FACTOR = 10;
-
-}  // namespace
-
 // Inverse transform: sqrt(2)·erf^-1(2u - 1) is the standard normal quantile
 // of u. normal_deviate and lognormal_deviate are split into the part that
 // depends on u and the part that depends on the parameters so that a caller
@@ -46,46 +30,38 @@ void lognormal_deviate(double& value, const double& lambda, const double& zeta) 
   value = std::exp(normal_from_core(normal_core(value), lambda, zeta));
 }
 
-VariableSampler::VariableSampler(std::int32_t type, double a, double b)
+VariableSampler::VariableSampler(Distribution type, double a, double b)
     : type_(type), a_(a), b_(b) {
-  if (type_ == BETA) shape_ = make_beta_shape(a_, b_);
+  if (type_ == Distribution::beta) beta_ = make_beta_inversion(a_, b_);
+}
+
+bool VariableSampler::from_normal_core() const {
+  return type_ == Distribution::normal || type_ == Distribution::lognormal;
+}
+
+double VariableSampler::value_from_core(double y) const {
+  switch (type_) {
+    case Distribution::normal: return normal_from_core(y, a_, b_);
+    case Distribution::lognormal: return std::exp(normal_from_core(y, a_, b_));
+    case Distribution::beta:
+    case Distribution::deterministic: break;
+  }
+  return a_;  // not reached: only normal and lognormal samplers are asked
 }
 
 bool VariableSampler::draw(double u, double& value, int& nan_texts) const {
   switch (type_) {
-    case NORMAL:
-      value = normal_from_core(normal_core(u), a_, b_);
+    case Distribution::normal:
+    case Distribution::lognormal:
+      value = value_from_core(normal_core(u));
       return true;
-    case LOGNORMAL:
-      value = std::exp(normal_from_core(normal_core(u), a_, b_));
-      return true;
-    case BETA:
-      return inverse_beta_value(u, shape_, value, nan_texts);
-    case DETERMINISTIC:
+    case Distribution::beta:
+      return inverse_beta_value(u, beta_, value, nan_texts);
+    case Distribution::deterministic:
       value = a_;
       return true;
-    default:
-      // Validation admits no other code; the entry keeps its value.
-      return true;
   }
-}
-
-void sample_variables(std::int64_t k, std::int32_t analysis_mode, const IntVector& dist_type,
-                      RealVector& sample, const RealMatrix& dist_param, const RealMatrix& uniforms) {
-  const auto u = uniforms[k];
-  const double temp_core = normal_core(u[TEMP]);
-  for (int i = 1; i <= N_VARIABLES; ++i) {
-    const VariableSampler sampler(dist_type[i], dist_param[1][i], dist_param[2][i]);
-    int nan_texts = 0;
-    const bool converged = sampler.draw(u[i], sample[i], nan_texts);
-    settle_beta_inversion(converged, nan_texts);
-    if (i == DCOEF && analysis_mode == 1) {
-      const double dcoef_factor =
-          normal_from_core(temp_core, DCOEF_FACTOR_MEAN, DCOEF_FACTOR_STD);
-      sample[DCOEF] = dcoef_factor * sample[DCOEF];
-    }
-  }
-  sample[MODEL_FACTOR] = normal_from_core(temp_core, MODEL_FACTOR_MEAN, MODEL_FACTOR_STD);
+  return true;  // not reached: every type is named above
 }
 
 }  // namespace tbx

@@ -8,7 +8,7 @@
 #include <climits>
 
 #include "core/fatal.hpp"
-#include "core/parallel.hpp"
+#include "core/pages.hpp"
 
 namespace tbx {
 

@@ -2,13 +2,14 @@
 // point, predicted profiles and the simulations of the last time point.
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "core/pages.hpp"
 #include "core/parallel.hpp"
-#include "report/number_format.hpp"
+#include "core/number_format.hpp"
+#include "report/shown_values.hpp"
 #include "report/write_reports.hpp"
 
 namespace tbx {
@@ -48,18 +49,17 @@ void append_header(std::string& s, const std::string& job_name, const std::strin
 
 // "N(%0.3lf,%0.3lf)" and its kin; a deterministic variable shows its value,
 // except the time, which shows the first and last time of the series.
-void append_distribution(std::string& s, std::int32_t type, double a, double b, bool is_time) {
-  const char* name = nullptr;
+void append_distribution(std::string& s, Distribution type, double a, double b, bool is_time) {
+  const char* name = "";
   bool two_values = true;
   switch (type) {
-    case N: name = "N("; break;
-    case LN: name = "LN("; break;
-    case B: name = "B("; break;
-    case D:
+    case Distribution::normal: name = "N("; break;
+    case Distribution::lognormal: name = "LN("; break;
+    case Distribution::beta: name = "B("; break;
+    case Distribution::deterministic:
       name = "D(";
       two_values = is_time;
       break;
-    default: return;
   }
   s += name;
   append_fixed(s, a, 0, 3);
@@ -93,19 +93,13 @@ void append_input_data(std::string& s, const JobData& job) {
   }
 }
 
-void append_output_data(std::string& s, const JobData& job, SeriesResults& r) {
+void append_output_data(std::string& s, const JobData& job, const SeriesResults& r) {
   s += " \n";
   append_heading(s, " ##### Output Data ##### \n");
   s += "  Time     Prob.       Std.            Beta            Prob. Failure\n";
   s += "  (years)  Failure     Error           Index           (Beta Index) \n";
   s += " \n";
   for (std::int64_t v = 1; v <= std::int64_t{job.n_intervals} + 1; ++v) {
-    // The probability from Beta is kept negative for Beta <= 0; raising it by
-    // 100 gives 100 * Phi(-Beta) for every sign. A negative zero, which
-    // appears when erfc underflows far out in the tail, stands for 100 too.
-    if (r.pf_beta[v] < 0 || (r.pf_beta[v] == 0 && std::signbit(r.pf_beta[v]))) {
-      r.pf_beta[v] = r.pf_beta[v] + 100;
-    }
     s += "  ";
     append_fixed(s, r.times[v], 0, 0);
     s += "  ";
@@ -115,7 +109,7 @@ void append_output_data(std::string& s, const JobData& job, SeriesResults& r) {
     s += "  ";
     append_fixed(s, r.beta[v], 2, 4);
     s += "  ";
-    append_fixed(s, r.pf_beta[v], 2, 4);
+    append_fixed(s, shown_pf_beta(r.pf_beta[v]), 2, 4);
     s += " \n";
   }
 }
@@ -183,7 +177,19 @@ char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span
   return p;
 }
 
-void append_simulations(TextSink& out, const JobData& job, const SeriesResults& r) {
+// The rows of block b (ROWS_PER_BLOCK rows from row b * ROWS_PER_BLOCK + 1)
+// into `first`; returns the length written. The part of the report that
+// runs in parallel, kept out of line so that a profile names it.
+[[gnu::noinline]] std::size_t format_block(char* first, std::int64_t b, std::int64_t nsim, const SeriesResults& r) {
+  char* p = first;
+  const std::int64_t last = std::min(nsim, (b + 1) * ROWS_PER_BLOCK);
+  for (std::int64_t k = b * ROWS_PER_BLOCK + 1; k <= last; ++k) {
+    p = write_simulation_row(p, k, r.indicator[k], r.sim_results[k]);
+  }
+  return static_cast<std::size_t>(p - first);
+}
+
+void append_simulations(TextSink& out, const JobData& job, const SeriesResults& r, int threads) {
   std::string& s = out.text();
   s += " \n \n";
   append_heading(s, " ##### I, G, R & S #####\n");
@@ -193,7 +199,6 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
   const std::int64_t nsim = job.nsim;
   if (nsim <= 0) return;
   const std::int64_t blocks = (nsim + ROWS_PER_BLOCK - 1) / ROWS_PER_BLOCK;
-  const int threads = available_cpus();
   const int window = 2 * threads;
   const auto rows_in_block = static_cast<std::size_t>(std::min(nsim, ROWS_PER_BLOCK));
   std::vector<std::unique_ptr<char[]>> buffers(static_cast<std::size_t>(std::min<std::int64_t>(window, blocks)));
@@ -205,15 +210,7 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
   const auto buffer_of = [&](std::int64_t b) { return static_cast<std::size_t>(b % window); };
   for_each_chunk_in_order(
       blocks, threads, window,
-      [&](std::int64_t b) {
-        char* const first = buffers[buffer_of(b)].get();
-        char* p = first;
-        const std::int64_t last = std::min(nsim, (b + 1) * ROWS_PER_BLOCK);
-        for (std::int64_t k = b * ROWS_PER_BLOCK + 1; k <= last; ++k) {
-          p = write_simulation_row(p, k, r.indicator[k], r.sim_results[k]);
-        }
-        lengths[buffer_of(b)] = static_cast<std::size_t>(p - first);
-      },
+      [&](std::int64_t b) { lengths[buffer_of(b)] = format_block(buffers[buffer_of(b)].get(), b, nsim, r); },
       [&](std::int64_t b) {
         out.text().append(buffers[buffer_of(b)].get(), lengths[buffer_of(b)]);
         out.flush_if_full();
@@ -223,14 +220,14 @@ void append_simulations(TextSink& out, const JobData& job, const SeriesResults& 
 }  // namespace
 
 void write_results_report(TextSink& out, const std::string& job_name, const JobData& job,
-                          SeriesResults& results, const RealMatrix& predicted_profile) {
+                          const SeriesResults& results, const RealMatrix& predicted_profile, int threads) {
   std::string& s = out.text();
   append_header(s, job_name, job.project_name);
   append_input_data(s, job);
   append_output_data(s, job, results);
   if (job.analysis_mode == 2) append_profile_prediction(s, job, predicted_profile);
   out.flush_if_full();
-  append_simulations(out, job, results);
+  append_simulations(out, job, results, threads_to_use(threads));
 }
 
 }  // namespace tbx

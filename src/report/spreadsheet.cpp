@@ -4,7 +4,8 @@
 //   empty line
 //   block 4:     depth, measured, predicted 1, predicted 2 per profile point
 
-#include "report/number_format.hpp"
+#include "core/number_format.hpp"
+#include "report/shown_values.hpp"
 #include "report/write_reports.hpp"
 
 namespace tbx {
@@ -19,7 +20,7 @@ void write_spreadsheet(TextSink& out, const JobData& job, const SeriesResults& r
   for (std::int64_t v = 1; v <= points; ++v) {
     s += ' ';
     append_fixed(s, r.times[v], 0, 0);
-    for (const double x : {r.pf[v], r.pf_se[v], r.beta[v], r.pf_beta[v]}) {
+    for (const double x : {r.pf[v], r.pf_se[v], r.beta[v], shown_pf_beta(r.pf_beta[v])}) {
       s += ' ';
       append_fixed(s, x, 0, 6);
     }

@@ -10,10 +10,10 @@
 namespace tbx {
 
 /// Writes "<job>_rs.dat", then "<job>_xls.dat", in `folder_fd`, the job's
-/// folder held open (the names are made from the job name's last part).
-/// Negative pf_beta entries are raised by 100 in the vector itself.
-void write_reports(const std::string& job_name, const JobData& job, SeriesResults& results,
-                   const RealMatrix& predicted_profile, int folder_fd);
+/// folder held open (the names are made from the job name's last part),
+/// formatting on `threads` threads (0: every available CPU).
+void write_reports(const std::string& job_name, const JobData& job, const SeriesResults& results,
+                   const RealMatrix& predicted_profile, int folder_fd, int threads = 0);
 
 /// The names of the two files of job `base` and their labels in messages.
 std::string results_report_name(const std::string& base);
@@ -21,9 +21,9 @@ std::string spreadsheet_name(const std::string& base);
 inline constexpr const char* RESULTS_REPORT_LABEL = "jobname_rs.dat";
 inline constexpr const char* SPREADSHEET_LABEL = "jobname_xls.dat";
 
-/// The two files' texts.
+/// The two files' texts; each stands on its own.
 void write_results_report(TextSink& out, const std::string& job_name, const JobData& job,
-                          SeriesResults& results, const RealMatrix& predicted_profile);
+                          const SeriesResults& results, const RealMatrix& predicted_profile, int threads = 0);
 void write_spreadsheet(TextSink& out, const JobData& job, const SeriesResults& results,
                        const RealMatrix& predicted_profile);
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "core/parallel.hpp"
+#include "core/pages.hpp"
 
 namespace tbx {
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "job/chloride_model.hpp"
 #include "prob/random.hpp"
 #include "summary/normal.hpp"
 #include "summary/prepared_vector.hpp"
@@ -10,88 +9,85 @@
 namespace tbx {
 
 CycleFactory SimulationModel::cycles() {
-  return [this](const JobData& job, std::FILE* out) -> Cycle {
+  return [this](const JobData& job, SeriesResults& results, std::FILE* out) -> Cycle {
     job_ = &job;
     nsim_ = job.nsim;
-    engine_ = std::make_shared<CycleEngine>(job, out, threads_);
+    results_ = &results;
+    engine_ = std::make_shared<Engine>(ChlorideModel(job), job.nsim, job.seed, results.indicator,
+                                       results.sim_results, out, threads_);
     prepared_resize(first_failure_, static_cast<std::size_t>(nsim_));
     prepared_resize(load_before_, static_cast<std::size_t>(nsim_));
     prepared_resize(load_at_, static_cast<std::size_t>(nsim_));
-    return [this](double t, IntVector& indicator, RealMatrix& sim_results) {
-      engine_->run(t, indicator, sim_results);
-      record(t, indicator, sim_results);
+    return [this](double t, const RowStages& stages) {
+      times_.push_back(t);
+      failures_.push_back(0);
+      // Each range of rows is recorded once the engine has written it, in
+      // ascending order like the series' own statistics.
+      RowStages recorded;
+      recorded.before = stages.before;
+      recorded.after = [this, &stages](std::int64_t first, std::int64_t last) {
+        if (stages.after) stages.after(first, last);
+        record(first, last);
+      };
+      engine_->run(t, recorded);
     };
   };
 }
 
-void SimulationModel::record(double t, const IntVector& indicator, const RealMatrix& sim_results) {
-  times_.push_back(t);
+void SimulationModel::record(std::int64_t first, std::int64_t last) {
   const auto point = static_cast<std::int32_t>(times_.size());
+  const IntVector& indicator = results_->indicator;
+  const RealMatrix& sim_results = results_->sim_results;
   std::int64_t count = 0;
-  std::int32_t* first = first_failure_.data();
-  const std::int32_t* failed = indicator.data();
-  const double* s = &sim_results[1][2];
-  const auto stride = sim_results.cols();
-  for (std::int64_t j = 0; j < nsim_; ++j) {
-    count += failed[j];
-    if (first[j] != 0) continue;
-    const double load = s[j * stride];
-    if (failed[j] != 0) {
-      first[j] = point;
-      load_at_[static_cast<std::size_t>(j)] = load;
+  for (std::int64_t j = first; j <= last; ++j) {
+    const std::int32_t failed = indicator[j];
+    count += failed;
+    const auto k = static_cast<std::size_t>(j - 1);
+    if (first_failure_[k] != 0) continue;
+    const double load = sim_results[j][2];
+    if (failed != 0) {
+      first_failure_[k] = point;
+      load_at_[k] = load;
     } else {
-      load_before_[static_cast<std::size_t>(j)] = load;
+      load_before_[k] = load;
     }
   }
-  failures_.push_back(count);
+  failures_.back() += count;
 }
 
-bool SimulationModel::time_random() const { return job_->dist_type[TIME] != D; }
+bool SimulationModel::time_random() const { return is_random(job_->dist_type[TIME]); }
 
 bool SimulationModel::age_shared() const {
   const JobData& job = *job_;
-  return !time_random() && job.dist_type[AGE_N] == D && job.dist_type[TE] == D && job.dist_type[TO] == D;
+  return !time_random() && !is_random(job.dist_type[AGE_N]) && !is_random(job.dist_type[TE]) &&
+         !is_random(job.dist_type[TO]);
 }
 
 double SimulationModel::unit_load(double t) const {
-  const JobData& job = *job_;
-  const double n = job.dist_param[1][AGE_N];
-  return tbx::load(1.0, t, age_factor(job.dist_param[1][TE] / 365, job.dist_param[1][TO] / 365, 1 - n, n, t), 1.0, 1.0);
+  const ChlorideModel& model = engine_->model();
+  ChlorideModel::Kept unit = model.constant();
+  unit[ChlorideModel::PREFIX] = 1.0;
+  unit[ChlorideModel::DEPTH] = 1.0;
+  unit[ChlorideModel::MODEL_FACTOR] = 1.0;
+  return model.load(unit, model.at(t), t);
 }
 
 SimulationModel::AtTime SimulationModel::at(double t) const { return AtTime(*this, t); }
 
 SimulationModel::AtTime::AtTime(const SimulationModel& model, double t)
-    : model_(&model), kept_(model.engine_->retained()), t_(t) {
-  const JobData& job = *model.job_;
-  if (model.time_random()) time_sampler_.emplace(job.dist_type[TIME], t, job.dist_param[2][TIME]);
-  shared_age_ = job.dist_type[AGE_N] == D && job.dist_type[TE] == D && job.dist_type[TO] == D;
-  if (shared_age_ && !time_sampler_) {
-    const double n = job.dist_param[1][AGE_N];
-    age_ = age_factor(job.dist_param[1][TE] / 365, job.dist_param[1][TO] / 365, 1 - n, n, t);
-  }
-}
+    : model_(&model), point_(model.engine_->model().at(t)) {}
 
 double SimulationModel::AtTime::resistance(std::int64_t j) const { return model_->resistance(j); }
 
 double SimulationModel::AtTime::load(std::int64_t j) const {
-  // The same evaluation as the engine's, so that G at a time point of the
-  // series has the bits the series saw.
-  const JobData& job = *model_->job_;
-  const CycleEngine::Retained& kept = kept_;
-  double tj = t_;
-  if (time_sampler_) {
-    int texts = 0;
-    if (!time_sampler_->draw(kept.u_time[j], tj, texts)) return std::nan("");
-  }
-  double age = age_;
-  if (!shared_age_ || time_sampler_) {
-    const double n = kept.n.size() > 0 ? kept.n[j] : job.dist_param[1][AGE_N];
-    const double te = kept.te_years.size() > 0 ? kept.te_years[j] : job.dist_param[1][TE] / 365;
-    const double to = kept.to_years.size() > 0 ? kept.to_years[j] : job.dist_param[1][TO] / 365;
-    age = age_factor(te, to, 1 - n, n, tj);
-  }
-  return tbx::load(kept.prefix[j], tj, age, kept.depth[j], kept.model_factor[j]);
+  // The model's own evaluation on the engine's kept values, so that G at a
+  // time point of the series has the bits the series saw.
+  const Engine& engine = *model_->engine_;
+  const Engine::KeptRow kept = engine.row(j);
+  double tj = 0.0;
+  std::int32_t texts = 0;
+  if (!engine.model().exposure_time(kept, point_, tj, texts)) return std::nan("");
+  return engine.model().load(kept, point_, tj);
 }
 
 std::vector<SimulationModel::Source> SimulationModel::sources() const {
@@ -99,7 +95,7 @@ std::vector<SimulationModel::Source> SimulationModel::sources() const {
   static const char* const NAMES[] = {"", "xc", "Dcoef", "Ccr", "Cs", "n", "t", "to", "temp", "te"};
   std::vector<Source> out;
   for (int i = 1; i <= N_VARIABLES; ++i) {
-    const bool random = job.dist_type[i] != D;
+    const bool random = is_random(job.dist_type[i]);
     if (!random && i != TEMP) continue;  // column 8 always drives the model factor
     Source s;
     s.variable = random ? NAMES[i] : "model_factor";
@@ -109,7 +105,7 @@ std::vector<SimulationModel::Source> SimulationModel::sources() const {
       if (job.analysis_mode == 1) s.drives.push_back("dcoef_factor");
     }
     s.column = i;
-    s.folded = job.dist_type[i] != B;
+    s.folded = job.dist_type[i] != Distribution::beta;
     out.push_back(std::move(s));
   }
   return out;

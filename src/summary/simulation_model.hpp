@@ -20,7 +20,7 @@
 #include "job/cycle_engine.hpp"
 #include "job/series_results.hpp"
 #include "job/time_series.hpp"
-#include "prob/sampling.hpp"
+#include "model/chloride_model.hpp"
 
 namespace tbx {
 
@@ -34,6 +34,7 @@ class SimulationModel {
   CycleFactory cycles();
 
   /// Binds the series' results (R of each simulation); call after the series.
+  /// (The cycles bind them already; kept for callers that attach explicitly.)
   void attach(const SeriesResults& results) { results_ = &results; }
 
   std::int64_t nsim() const { return nsim_; }
@@ -75,11 +76,7 @@ class SimulationModel {
     friend class SimulationModel;
     AtTime(const SimulationModel& model, double t);
     const SimulationModel* model_;
-    CycleEngine::Retained kept_;
-    double t_;
-    bool shared_age_ = false;
-    double age_ = 0.0;
-    std::optional<VariableSampler> time_sampler_;
+    ChlorideModel::TimePoint point_;
   };
   AtTime at(double t) const;
 
@@ -99,11 +96,12 @@ class SimulationModel {
   const JobData& job() const { return *job_; }
 
  private:
-  void record(double t, const IntVector& indicator, const RealMatrix& sim_results);
+  using Engine = CycleEngine<ChlorideModel>;
+  void record(std::int64_t first, std::int64_t last);
 
   int threads_;
   const JobData* job_ = nullptr;
-  std::shared_ptr<CycleEngine> engine_;
+  std::shared_ptr<Engine> engine_;
   const SeriesResults* results_ = nullptr;
   std::int64_t nsim_ = 0;
   std::vector<double> times_;

@@ -143,17 +143,23 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at.load(j);
 
   const JobData& job = model.job();
-  const std::int32_t cover_type = job.dist_type[XC];
-  if (cover_type == N || cover_type == LN) {
-    double sd = job.dist_param[2][XC];
-    if (cover_type == LN) {
+  const double target_pf = normal_cdf(-options.target_beta);
+  switch (job.dist_type[XC]) {
+    case Distribution::normal:
+      s.design_cover = design_cover(values, false, job.dist_param[2][XC], target_pf);
+      break;
+    case Distribution::lognormal: {
       const double zeta = job.dist_param[2][XC];
-      sd = std::exp(job.dist_param[1][XC] + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
+      const double sd = std::exp(job.dist_param[1][XC] + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
+      s.design_cover = design_cover(values, true, sd, target_pf);
+      break;
     }
-    s.design_cover = design_cover(values, cover_type == LN, sd, normal_cdf(-options.target_beta));
-  } else {
-    s.design_cover.reason = cover_type == D ? "the cover is deterministic: no distribution to shift"
-                                            : "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
+    case Distribution::beta:
+      s.design_cover.reason = "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
+      break;
+    case Distribution::deterministic:
+      s.design_cover.reason = "the cover is deterministic: no distribution to shift";
+      break;
   }
 
   for (std::int64_t j = 1; j <= s.nsim; ++j) {

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "faults/run_program.hpp"
-#include "input/input_test_support.hpp"
+#include "support/run_program.hpp"
+#include "support/text_stream.hpp"
+#include "support/captured_output.hpp"
+#include "support/fatal_report.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
 

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "faults/run_program.hpp"
-#include "input/input_test_support.hpp"
+#include "support/jobs.hpp"
+#include "support/run_program.hpp"
+#include "support/text_stream.hpp"
 
 namespace tbx {
 namespace {
@@ -22,8 +23,11 @@ JobData clean_job(ReadTrace& trace) {
   return job;
 }
 
-void set(JobData& j, int variable, std::int32_t type, double a, double b) {
+using namespace test::short_names;
+
+void set(JobData& j, int variable, Distribution type, double a, double b) {
   j.dist_type[variable] = type;
+  j.dist_code[variable] = static_cast<std::int32_t>(type);
   j.dist_param[1][variable] = a;
   j.dist_param[2][variable] = b;
 }

@@ -108,6 +108,41 @@ TEST(ForEachChunkInOrder, FailuresOnEitherSideAreRethrown) {
   EXPECT_EQ(after, 30);
 }
 
+// Three stages: prepare and consume in chunk order, one at a time; a chunk
+// is produced only after it was prepared and consumed only after that.
+TEST(ForEachChunkInOrder, PrepareComesFirstAndInOrder) {
+  for (const int threads : {1, 2, 4}) {
+    constexpr std::int64_t CHUNKS = 300;
+    std::mutex check;
+    std::vector<int> stage(CHUNKS, 0);  // 1 prepared, 2 produced, 3 consumed
+    std::vector<std::int64_t> prepared, consumed;
+    bool out_of_turn = false;
+    const auto advance = [&](std::int64_t c, int to) {
+      const std::lock_guard<std::mutex> lock(check);
+      if (stage[static_cast<std::size_t>(c)] != to - 1) out_of_turn = true;
+      stage[static_cast<std::size_t>(c)] = to;
+    };
+    for_each_chunk_in_order(
+        CHUNKS, threads, 8,
+        [&](std::int64_t c) {
+          advance(c, 1);
+          prepared.push_back(c);
+        },
+        [&](std::int64_t c) { advance(c, 2); },
+        [&](std::int64_t c) {
+          advance(c, 3);
+          consumed.push_back(c);
+        });
+    EXPECT_FALSE(out_of_turn) << threads;
+    ASSERT_EQ(prepared.size(), static_cast<std::size_t>(CHUNKS));
+    ASSERT_EQ(consumed.size(), static_cast<std::size_t>(CHUNKS));
+    for (std::int64_t c = 0; c < CHUNKS; ++c) {
+      EXPECT_EQ(prepared[static_cast<std::size_t>(c)], c);
+      EXPECT_EQ(consumed[static_cast<std::size_t>(c)], c);
+    }
+  }
+}
+
 TEST(AvailableCpus, AtLeastOne) { EXPECT_GE(available_cpus(), 1); }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "faults/run_program.hpp"
+#include "support/run_program.hpp"
 
 namespace tbx::faults {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "faults/run_program.hpp"
+#include "support/run_program.hpp"
 
 namespace tbx::faults {
 namespace {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "input/input_test_support.hpp"
+#include "support/text_stream.hpp"
+#include "support/captured_output.hpp"
+#include "support/fatal_report.hpp"
 
 namespace tbx {
 namespace {

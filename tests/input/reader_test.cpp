@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "input/input_test_support.hpp"
+#include "support/text_stream.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
@@ -59,8 +61,10 @@ TEST(ReadJob, FillsEveryFieldInFileOrder) {
   const JobData job = read_text_as_job(job_text(), line_no);
   EXPECT_EQ(job.project_name, "Test pier");
   EXPECT_EQ(job.n_intervals, 5);
-  EXPECT_EQ(values(Span1<const std::int32_t>(job.dist_type)),
-            (std::vector<double>{0, 1, 2, 0, 0, 7, 7, 7, 7}));
+  EXPECT_EQ(values(Span1<const std::int32_t>(job.dist_code)), (std::vector<double>{0, 1, 2, 0, 0, 7, 7, 7, 7}));
+  std::vector<double> types;
+  for (int i = 1; i <= N_VARIABLES; ++i) types.push_back(static_cast<double>(job.dist_type[i]));
+  EXPECT_EQ(types, (std::vector<double>{0, 1, 2, 0, 0, 7, 7, 7, 7}));
   EXPECT_EQ(values(job.dist_param[1]), (std::vector<double>{50, 4, 0.4, 3, 0.5, 20, 28, 0.8, 0}));
   EXPECT_EQ(values(job.dist_param[2]), (std::vector<double>{5, 0.8, 0.05, 0.3, 0.05, 50, 0, 0, 0}));
   EXPECT_EQ(job.profile_depth[12], 11.0);
@@ -69,6 +73,15 @@ TEST(ReadJob, FillsEveryFieldInFileOrder) {
   EXPECT_EQ(job.seed, INT32_MIN);
   EXPECT_EQ(job.tp, 2147483647.0);
   EXPECT_EQ(line_no, 15);
+}
+
+// A code that names no type is kept as written, for validation to refuse
+// after the checks that come before it; its type is never used.
+TEST(ReadJob, UnknownDistributionCodesAreKept) {
+  int line_no = 1;
+  const JobData job = read_text_as_job(job_text(7, "3 1 2 0 0 8 7 7 -1 ;"), line_no);
+  EXPECT_EQ(values(Span1<const std::int32_t>(job.dist_code)), (std::vector<double>{3, 1, 2, 0, 0, 8, 7, 7, -1}));
+  EXPECT_EQ(job.dist_type[1], Distribution::deterministic);
 }
 
 TEST(ReadJob, StopsJustAfterTheBlankThatFollowsTheLastSemicolon) {

@@ -4,7 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "input/input_test_support.hpp"
+#include "support/text_stream.hpp"
+#include "support/fatal_report.hpp"
 #include "input/reader.hpp"
 
 namespace tbx {

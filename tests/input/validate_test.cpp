@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "input/input_test_support.hpp"
 #include "input/validation_rules.hpp"
+#include "support/captured_output.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 #include "prob/random.hpp"
 
 namespace tbx {
 namespace {
+
+using namespace test::short_names;
 
 using test::CapturedOutput;
 using test::report_of;
@@ -78,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
          [](JobData& j) {
            j.n_intervals = 0;
            j.n_points = 40;
-           j.dist_type[1] = 5;
+           j.dist_code[1] = 5;
            j.nsim = -1;
          },
          "Error: Time serious must be greater or equal to 1"},
@@ -89,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"PointsWithoutFit", [](JobData& j) { j.n_points = 1; },
          "Error: Profile data must be null.", 2},
         {"NegativePointsWithoutFitPass", [](JobData& j) { j.n_points = -3; }, ""},
-        {"TypeThreeOfLastVariable", [](JobData& j) { j.dist_type[9] = 3; },
+        {"TypeThreeOfLastVariable", [](JobData& j) { j.dist_code[9] = 3; },
          "Error: Invalid distribution type"},
         {"ZeroAndEqualProfileValuesPass",
          [](JobData& j) {
@@ -180,8 +184,8 @@ TEST(ValidationRules, WalkToTheEndNamesEveryValueAtFault) {
       {[](JobData& j) {
          j.analysis_mode = 3;
          j.n_points = 40;
-         j.dist_type[1] = 5;
-         j.dist_type[9] = 3;
+         j.dist_code[1] = 5;
+         j.dist_code[9] = 3;
          j.nsim = -1;
          times(j, 4, 50.0, 10.0);
          j.predict_profile = 1;

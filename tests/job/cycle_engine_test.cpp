@@ -1,54 +1,22 @@
 #include "job/cycle_engine.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "job/cycle.hpp"
-#include "job/sample_job.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
+#include "support/captured_output.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 #include "prob/random.hpp"
 
 namespace tbx {
 namespace {
 
-/// Standard output, redirected to a file while the object lives: the plain
-/// cycle writes the continued fraction's texts there, whatever its `out`.
-class StdoutCapture {
- public:
-  StdoutCapture() : file_(std::tmpfile()) {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    dup2(fileno(file_), 1);
-  }
-  ~StdoutCapture() {
-    restore();
-    std::fclose(file_);
-  }
-  StdoutCapture(const StdoutCapture&) = delete;
-  StdoutCapture& operator=(const StdoutCapture&) = delete;
-  /// Ends the redirection and returns what was written.
-  std::string text() {
-    restore();
-    std::string s;
-    std::rewind(file_);
-    for (int c; (c = std::fgetc(file_)) != EOF;) s += static_cast<char>(c);
-    return s;
-  }
-
- private:
-  void restore() {
-    if (saved_ < 0) return;
-    std::fflush(stdout);
-    dup2(saved_, 1);
-    close(saved_);
-    saved_ = -1;
-  }
-  std::FILE* file_;
-  int saved_ = -1;
-};
+using namespace test::short_names;
 
 // Everything a series of cycles leaves behind: the console text, the fatal
 // report if any, and the bits of the last time point's results.
@@ -67,35 +35,31 @@ void keep_results(Outcome& o, const IntVector& indicator, const RealMatrix& sims
   }
 }
 
+using Engine = CycleEngine<ChlorideModel>;
+
 /// The plain cycle at every time of `times`, as the series loop calls it.
-Outcome plain_series(JobData& job, const std::vector<double>& times) {
+Outcome plain_series(const JobData& job, const std::vector<double>& times) {
   Outcome o;
   IntVector indicator(job.nsim);
   RealMatrix sims(std::int64_t{job.nsim} + 2, 3);
-  StdoutCapture out;
+  test::CapturedOutput out;
   o.fatal = test::report_of([&] {
-    for (const double t : times) {
-      job.dist_param[1][TIME] = t;
-      simulate_cycle(job.nsim, job.analysis_mode, job.seed, job.dist_type, indicator, job.dist_param, sims,
-                     stdout);
-    }
+    const ChlorideModel model(job);
+    for (const double t : times) plain_cycle(model, job.nsim, job.seed, t, indicator, sims, out.get());
   });
   o.console = out.text();
   keep_results(o, indicator, sims, job.nsim);
   return o;
 }
 
-Outcome engine_series(JobData& job, const std::vector<double>& times, int threads, std::int64_t chunk) {
+Outcome engine_series(const JobData& job, const std::vector<double>& times, int threads, std::int64_t chunk) {
   Outcome o;
   IntVector indicator(job.nsim);
   RealMatrix sims(std::int64_t{job.nsim} + 2, 3);
-  StdoutCapture out;
+  test::CapturedOutput out;
   o.fatal = test::report_of([&] {
-    CycleEngine engine(job, stdout, threads, chunk);
-    for (const double t : times) {
-      job.dist_param[1][TIME] = t;
-      engine.run(t, indicator, sims);
-    }
+    Engine engine(ChlorideModel(job), job.nsim, job.seed, indicator, sims, out.get(), threads, chunk);
+    for (const double t : times) engine.run(t);
   });
   o.console = out.text();
   keep_results(o, indicator, sims, job.nsim);
@@ -112,7 +76,7 @@ void expect_same(const Outcome& want, const Outcome& got) {
 
 struct EngineCase {
   const char* name;
-  std::array<test::Variable, 9> variables;
+  std::array<test::VariableSpec, 9> variables;
   std::int32_t analysis_mode;
   std::vector<double> times;
 };
@@ -167,14 +131,14 @@ class CycleEngineTest : public ::testing::TestWithParam<EngineCase> {};
 // Whatever the threads and the chunking, the engine leaves the plain cycle's
 // results and console text, the run ending at the same point when a beta
 // inversion fails. Chunks of 7 put several chunk boundaries in 300
-// simulations.
+// simulations, 1 makes every simulation a chunk of its own.
 TEST_P(CycleEngineTest, MatchesThePlainCycle) {
   const EngineCase& c = GetParam();
   JobData job = test::make_job(c.variables, 300, 0, 4242);
   job.analysis_mode = c.analysis_mode;
   const Outcome want = plain_series(job, c.times);
-  for (const int threads : {1, 2, 3}) {
-    for (const std::int64_t chunk : {CycleEngine::DEFAULT_CHUNK, std::int64_t{7}}) {
+  for (const int threads : {1, 2, 3, 8}) {
+    for (const std::int64_t chunk : {Engine::DEFAULT_CHUNK, std::int64_t{7}, std::int64_t{1}}) {
       SCOPED_TRACE("threads " + std::to_string(threads) + ", chunk " + std::to_string(chunk));
       expect_same(want, engine_series(job, c.times, threads, chunk));
     }
@@ -197,25 +161,6 @@ TEST(CycleEngine, TheFailingCasesDoFail) {
     if (name != "SampledTimeFails") {
       EXPECT_NE(o.console.find("Warning: negative"), std::string::npos) << name;
     }
-  }
-}
-
-TEST(CycleEngine, AnotherMatrixIsFilledWhole) {
-  // R is written once per matrix; a new matrix must not miss it.
-  JobData job = test::typical_job(50, 2);
-  IntVector indicator(50);
-  RealMatrix first(52, 3);
-  RealMatrix second(52, 3);
-  test::CapturedOutput out;
-  CycleEngine engine(job, out.get(), 2, 16);
-  engine.run(10, indicator, first);
-  engine.run(20, indicator, second);
-  job.dist_param[1][TIME] = 20;
-  IntVector plain_indicator(50);
-  RealMatrix plain(52, 3);
-  simulate_cycle(50, 0, job.seed, job.dist_type, plain_indicator, job.dist_param, plain, out.get());
-  for (int j = 1; j <= 50; ++j) {
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(test::bits(plain[j][k]), test::bits(second[j][k])) << j;
   }
 }
 

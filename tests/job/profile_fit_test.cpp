@@ -4,11 +4,14 @@
 
 #include <cmath>
 
-#include "input/input_test_support.hpp"
 #include "prob/error_function.hpp"
+#include "support/fatal_report.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
+
+using namespace test::short_names;
 
 // The model profile of a trial pair, computed as the search does.
 double model_content(double cs, double d, double t_days, double depth_cm) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "prob/ulp.hpp"
+#include "support/ulp.hpp"
 
 namespace {
 

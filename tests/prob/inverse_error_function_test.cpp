@@ -4,8 +4,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
-#include "prob/ulp.hpp"
+#include "support/ulp.hpp"
 
 namespace {
 
@@ -96,6 +97,28 @@ constexpr Reference PINNED[] = {
 // of those near 0.999, which the tolerance above admits.
 TEST(InverseErrorFunction, PinnedBits) {
   for (const Reference& r : PINNED) EXPECT_EQ(erfinv(r.y), r.x) << "y = " << r.y;
+}
+
+// Side by side, in groups of four and a remainder, every value keeps the
+// bits of the one-at-a-time routine: both forms, both signs, the limits and
+// the substitute beyond them.
+TEST(InverseErrorFunction, SideBySideGivesTheSameBits) {
+  std::vector<double> y = {0.0, -0.0, 0.7, -0.7, 0.70000000000000007, 0.999, -0.999, 0.9990000000000001,
+                           -1.0, 1.0, 1e-300};
+  for (const Reference& r : TABLE) y.push_back(r.y);
+  for (const Reference& r : PINNED) y.push_back(r.y);
+  for (int n = 1; n <= 9; ++n) {
+    for (std::size_t first = 0; first + static_cast<std::size_t>(n) <= y.size(); first += static_cast<std::size_t>(n)) {
+      std::vector<double> batch(y.begin() + static_cast<std::ptrdiff_t>(first),
+                                y.begin() + static_cast<std::ptrdiff_t>(first) + n);
+      tbx::inverse_error_functions(batch.data(), n);
+      for (int k = 0; k < n; ++k) {
+        const double want = erfinv(y[first + static_cast<std::size_t>(k)]);
+        ASSERT_EQ(ulp_distance(batch[static_cast<std::size_t>(k)], want), 0u) << y[first + static_cast<std::size_t>(k)];
+        ASSERT_EQ(std::signbit(batch[static_cast<std::size_t>(k)]), std::signbit(want));
+      }
+    }
+  }
 }
 
 }  // namespace

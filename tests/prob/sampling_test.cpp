@@ -7,10 +7,9 @@
 #include <random>
 #include <string>
 
-#include "core/fatal.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
-#include "prob/ulp.hpp"
+#include "support/ulp.hpp"
 
 namespace {
 
@@ -59,15 +58,15 @@ TEST(Sampling, SamplersMatchTheInPlaceRoutines) {
     const double s = spread(rng);
     int nan_texts = 0;
     double value = 0.0;
-    ASSERT_TRUE(tbx::VariableSampler(0, m, s).draw(u, value, nan_texts));
+    ASSERT_TRUE(tbx::VariableSampler(tbx::Distribution::normal, m, s).draw(u, value, nan_texts));
     ASSERT_EQ(value, normal(u, m, s)) << u << " " << m << " " << s;
     ASSERT_EQ(tbx::normal_from_core(tbx::normal_core(u), m, s), value);
-    ASSERT_TRUE(tbx::VariableSampler(1, m / 10.0, s / 5.0).draw(u, value, nan_texts));
+    ASSERT_TRUE(tbx::VariableSampler(tbx::Distribution::lognormal, m / 10.0, s / 5.0).draw(u, value, nan_texts));
     ASSERT_EQ(value, lognormal(u, m / 10.0, s / 5.0));
     if (i % 10 == 0) {
       const double a = shape(rng);
       const double b = shape(rng);
-      ASSERT_TRUE(tbx::VariableSampler(2, a, b).draw(u, value, nan_texts));
+      ASSERT_TRUE(tbx::VariableSampler(tbx::Distribution::beta, a, b).draw(u, value, nan_texts));
       double p = u;
       tbx::inverse_beta(p, a, b);
       ASSERT_EQ(value, p) << u << " " << a << " " << b;
@@ -98,96 +97,6 @@ TEST(Sampling, PinnedBits) {
     if (distribution == "beta") tbx::inverse_beta(value, p.a, p.b);
     EXPECT_EQ(value, p.value) << distribution << "(" << p.a << ", " << p.b << ") at u = " << p.u;
   }
-}
-
-// A job of nine variables over three simulations, filled from the generator.
-class SampleVariables : public testing::Test {
- protected:
-  static constexpr int N_SIM = 3;
-
-  SampleVariables() : dist_type(9), dist_param(2, 9), uniforms(N_SIM, 9), sample(10) {
-    // xc N, Dcoef D, Ccr LN, Cs B, n D, t D, to D, temp N, te unknown code 4.
-    const std::int32_t types[9] = {0, 7, 1, 2, 7, 7, 7, 0, 4};
-    const double first[9] = {50, 1.5, -0.5, 2.0, 0.4, 10, 28, 12, 7};
-    const double second[9] = {5, 0.0, 0.2, 3.0, 0.0, 50, 0.0, 3, 0.0};
-    for (int i = 1; i <= 9; ++i) {
-      dist_type[i] = types[i - 1];
-      dist_param[1][i] = first[i - 1];
-      dist_param[2][i] = second[i - 1];
-    }
-    std::int32_t seed = 12345;
-    for (int k = 1; k <= N_SIM; ++k) {
-      for (int i = 1; i <= 9; ++i) tbx::uniform_deviate(seed, uniforms[k][i]);
-    }
-  }
-
-  void run(int k, int analysis_mode) {
-    sample[9] = -77.0;  // the unknown code must leave this alone
-    tbx::sample_variables(k, analysis_mode, dist_type, sample, dist_param, uniforms);
-  }
-
-  tbx::IntVector dist_type;
-  tbx::RealMatrix dist_param;
-  tbx::RealMatrix uniforms;
-  tbx::RealVector sample;
-};
-
-TEST_F(SampleVariables, EachVariableFromItsOwnColumn) {
-  for (int k = 1; k <= N_SIM; ++k) {
-    run(k, 0);
-    const auto u = uniforms[k];
-    double beta = u[4];
-    tbx::inverse_beta(beta, 2.0, 3.0);
-    EXPECT_EQ(sample[1], normal(u[1], 50, 5));
-    EXPECT_EQ(sample[2], 1.5);
-    EXPECT_EQ(sample[3], lognormal(u[3], -0.5, 0.2));
-    EXPECT_EQ(sample[4], beta);
-    EXPECT_EQ(sample[5], 0.4);
-    EXPECT_EQ(sample[6], 10.0);
-    EXPECT_EQ(sample[7], 28.0);
-    EXPECT_EQ(sample[8], normal(u[8], 12, 3));
-    EXPECT_EQ(sample[9], -77.0);
-    // The model factor shares column 8 with temp.
-    EXPECT_EQ(sample[10], normal(u[8], 1.0, 0.01));
-  }
-}
-
-// Mode 1 multiplies Dcoef by N(0.832, 0.024), also driven by column 8, even
-// when Dcoef is deterministic; modes 0 and 2 leave its draw alone.
-TEST_F(SampleVariables, DcoefFactorOnlyInModeOne) {
-  double previous = 0.0;
-  for (int k = 1; k <= N_SIM; ++k) {
-    const double u8 = uniforms[k][8];
-    run(k, 1);
-    EXPECT_EQ(sample[2], normal(u8, 0.832, 0.024) * 1.5);
-    EXPECT_NE(sample[2], previous);
-    previous = sample[2];
-    EXPECT_EQ(sample[10], normal(u8, 1.0, 0.01));
-    run(k, 2);
-    EXPECT_EQ(sample[2], 1.5);
-  }
-  dist_type[2] = 0;
-  dist_param[2][2] = 0.1;
-  run(2, 1);
-  EXPECT_EQ(sample[2], normal(uniforms[2][8], 0.832, 0.024) * normal(uniforms[2][2], 1.5, 0.1));
-}
-
-// A beta variable that cannot be inverted ends the run as inverse_beta does:
-// the fraction's texts first, then the report.
-TEST_F(SampleVariables, FailedBetaInversionEndsTheRun) {
-  dist_param[1][4] = 1e7;
-  dist_param[2][4] = 1e7;
-  std::fflush(stdout);
-  testing::internal::CaptureStdout();
-  std::string report;
-  try {
-    run(1, 0);
-  } catch (const tbx::FatalError& e) {
-    report = e.report();
-  }
-  std::fflush(stdout);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n NaN \n\n NaN \n");
-  EXPECT_EQ(report, "\nERROR:\nWarning: BETAINV did not converge \n\n");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <set>
 #include <sstream>
 
-#include "input/input_test_support.hpp"
+#include "support/fatal_report.hpp"
 
 namespace tbx {
 namespace {

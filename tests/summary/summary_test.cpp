@@ -8,17 +8,18 @@
 #include <cstdio>
 #include <memory>
 
-#include "job/chloride_model.hpp"
-#include "job/sample_job.hpp"
+#include "model/chloride_formulas.hpp"
 #include "prob/random.hpp"
 #include "prob/sampling.hpp"
 #include "summary/normal.hpp"
 #include "summary/summary.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
 
 using test::make_job;
+using namespace test::short_names;
 
 /// A job run through the series with the summary's model attached.
 struct SeriesRun {
@@ -138,7 +139,7 @@ TEST(DesignCover, MatchesAQuadratureOverTheModelFactor) {
 
   const double t = 50;
   const double m = 1 - 0.45;
-  const double s0 = load(diffusion_prefix(1.5, m, temperature_factor(20)), t,
+  const double s0 = chloride_load(diffusion_prefix(1.5, m, temperature_factor(20)), t,
                          age_factor(28.0 / 365, 28.0 / 365, m, 0.45, t), depth_factor(0.4, 3.0), 1.0);
   auto pf = [&](double mean) {  // Simpson's rule over the model factor's z
     const int n = 4000;

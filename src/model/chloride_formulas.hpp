@@ -46,14 +46,11 @@ inline double age_factor(double te_years, double to_years, double m, double n, d
   return (first - second) * std::pow(to_years / t, n);
 }
 
-/// The load S.
-inline double load(double prefix, double t, double age, double depth, double model_factor) {
+/// The load S, in mm.
+inline double chloride_load(double prefix, double t, double age, double depth, double model_factor) {
   const double dt = prefix * t;
   return std::sqrt(dt * age) * depth * 1000 * model_factor;
 }
-
-/// I: a negative G, or one that is not a number, is a failure.
-inline int failure_indicator(double g) { return g >= 0 ? 0 : 1; }
 
 /// Whether a sampled Dcoef triggers the negative-coefficient warning.
 inline bool dcoef_negative(double dcoef) { return !(dcoef >= 0); }

@@ -346,9 +346,9 @@ inline std::set<std::string> entries(const fs::path& dir) {
   return names;
 }
 
-/// The small job of data/small_job.dat, with `nsim` simulations per point.
+/// The small job of tests/data/small_job.dat, with `nsim` simulations per point.
 inline std::string small_job(long long nsim = 400) {
-  const fs::path data = fs::path(__FILE__).parent_path() / "data" / "small_job.dat";
+  const fs::path data = fs::path(TBX_TEST_DATA_DIR) / "small_job.dat";
   std::string text = read_file(data);
   const std::string field = "\n400 ;";
   const auto at = text.find(field);

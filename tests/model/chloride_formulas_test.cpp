@@ -1,15 +1,19 @@
-#include "job/chloride_model.hpp"
+#include "model/chloride_formulas.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "job/cycle.hpp"
-#include "job/sample_job.hpp"
+#include "job/plain_cycle.hpp"
+#include "model/chloride_model.hpp"
+#include "support/captured_output.hpp"
+#include "support/jobs.hpp"
 
 namespace tbx {
 namespace {
+
+using namespace test::short_names;
 
 TEST(ChlorideModel, TemperatureFactorIsOneAtTwentyDegrees) {
   EXPECT_EQ(temperature_factor(20), 1.0);
@@ -33,7 +37,7 @@ TEST(ChlorideModel, LoadFollowsTheWrittenOrderOfOperations) {
   inverse_error_function(e);
   const double expected = std::sqrt(dt * age) * (2 * e) * 1000 * 1.01;
 
-  const double s = load(diffusion_prefix(2.0, m, temperature_factor(15)), 50,
+  const double s = chloride_load(diffusion_prefix(2.0, m, temperature_factor(15)), 50,
                         age_factor(28.0 / 365, 28.0 / 365, m, 0.45, 50), depth_factor(0.4, 3.0), 1.01);
   EXPECT_EQ(s, expected);
   EXPECT_GT(s, 0.0);
@@ -58,7 +62,7 @@ TEST(ChlorideModel, PinnedBits) {
     const double temperature = temperature_factor(p.temp);
     const double age = age_factor(p.te / 365, p.to / 365, m, p.n, p.t);
     const double depth = depth_factor(p.ccr, p.cs);
-    const double s = load(diffusion_prefix(p.dcoef, m, temperature), p.t, age, depth, p.model_factor);
+    const double s = chloride_load(diffusion_prefix(p.dcoef, m, temperature), p.t, age, depth, p.model_factor);
     EXPECT_EQ(temperature, p.temperature) << "T = " << p.temp;
     EXPECT_EQ(age, p.age) << "te = " << p.te << ", to = " << p.to << ", n = " << p.n << ", t = " << p.t;
     EXPECT_EQ(depth, p.depth) << "Ccr = " << p.ccr << ", Cs = " << p.cs;
@@ -84,7 +88,7 @@ TEST(ChlorideModel, NegativeOrUndefinedDcoefWarns) {
   EXPECT_FALSE(dcoef_negative(0.0));
   EXPECT_FALSE(dcoef_negative(-0.0));
   std::string text;
-  append_negative_dcoef_warning(text, -0.25);
+  ChlorideModel::append_warning(text, -0.25);
   EXPECT_EQ(text, "Warning: negative diffusion coefficent\naux3-2_Do -0.250000 \n");
 }
 
@@ -95,7 +99,7 @@ TEST(PlainCycle, DeterministicVariablesStillScatterThroughTheModelFactor) {
   IntVector indicator(20);
   RealMatrix sims(22, 3);
   test::CapturedOutput out;
-  simulate_cycle(20, 0, 12345, job.dist_type, indicator, job.dist_param, sims, out.get());
+  plain_cycle(ChlorideModel(job), 20, 12345, 50.0, indicator, sims, out.get());
   for (int j = 2; j <= 20; ++j) {
     EXPECT_EQ(sims[j][1], 50.0);
     EXPECT_NE(sims[j][2], sims[1][2]);
