@@ -118,14 +118,18 @@ class JobFile:
         while self._next() != "\n":
             pass
 
-    def _token(self):
-        """(start, end) of the next token; the blank after it is consumed."""
+    def _first_visible(self):
+        """The next character that is neither blank nor in a comment."""
         while True:
             c = self._next()
             if c == "#":
                 self._skip_comment()
             elif c not in BLANKS:
-                break
+                return c
+
+    def _token(self):
+        """(start, end) of the next token; the blank after it is consumed."""
+        self._first_visible()
         start = self._pos - 1
         while True:
             c = self._next()
@@ -142,12 +146,7 @@ class JobFile:
     def _scan(self):
         # The title: free text up to the first ";" (its first character is
         # taken whatever it is), comments removed.
-        while True:
-            c = self._next()
-            if c == "#":
-                self._skip_comment()
-            elif c not in BLANKS:
-                break
+        self._first_visible()
         while True:
             c = self._next()
             if c == "#":

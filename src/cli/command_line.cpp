@@ -35,15 +35,15 @@ int parse_count(std::string_view option, const std::string& text) {
   return static_cast<int>(value);
 }
 
-struct OptionSpec {
+struct OptionRule {
   std::string_view name;
   std::string_view alias;  ///< a short form, or empty
   bool takes_value;
   std::function<void(CommandLine&, const std::string& value)> apply;
 };
 
-const std::vector<OptionSpec>& option_table() {
-  static const std::vector<OptionSpec> table = {
+const std::vector<OptionRule>& option_table() {
+  static const std::vector<OptionRule> table = {
       {"--help", "-h", false, [](CommandLine& c, const std::string&) { c.action = CommandLine::Action::help; }},
       {"--version", "", false,
        [](CommandLine& c, const std::string&) {
@@ -73,9 +73,9 @@ const std::vector<OptionSpec>& option_table() {
   return table;
 }
 
-const OptionSpec* find_option(std::string_view name) {
-  for (const OptionSpec& spec : option_table()) {
-    if (name == spec.name || (!spec.alias.empty() && name == spec.alias)) return &spec;
+const OptionRule* find_option(std::string_view name) {
+  for (const OptionRule& candidate : option_table()) {
+    if (name == candidate.name || (!candidate.alias.empty() && name == candidate.alias)) return &candidate;
   }
   return nullptr;
 }
@@ -106,11 +106,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     // --name=value is the same as --name value.
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = find_option(name);
-    if (spec == nullptr) throw UsageError("unknown option '" + name + "'");
-    if (!seen.insert(spec->name).second) throw UsageError("option '" + std::string(spec->name) + "' given twice");
+    const OptionRule* option = find_option(name);
+    if (option == nullptr) throw UsageError("unknown option '" + name + "'");
+    if (!seen.insert(option->name).second) throw UsageError("option '" + std::string(option->name) + "' given twice");
     std::string value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < argc) {
@@ -121,7 +121,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     } else if (equals != std::string::npos) {
       throw UsageError("option '" + name + "' takes no value");
     }
-    spec->apply(line, value);
+    option->apply(line, value);
   }
   if (line.action == CommandLine::Action::check && (!line.job_name || line.extra_job_name)) {
     throw UsageError("option '--check' needs exactly one job name");
