@@ -1,0 +1,51 @@
+#pragma once
+// Input variables given the way engineers state them: by mean and standard
+// deviation (and bounds, for a beta or uniform variable), sampled by the
+// exact inverse of their distribution function over the whole range.
+
+#include <string>
+
+namespace tbx {
+
+enum class MomentKind {
+  normal,     ///< N(mean, sd)
+  lognormal,  ///< exp of a normal variable, whose own mean and sd are given
+  beta,       ///< four-parameter beta on [lower, upper] with the given mean and sd
+  uniform,    ///< U(lower, upper); mean and sd follow from the bounds
+  fixed,      ///< always `mean`
+};
+
+/// The name of a kind as written in a job file ("normal", ..., "fixed").
+const char* moment_kind_name(MomentKind kind);
+
+struct MomentDistribution {
+  MomentKind kind = MomentKind::fixed;
+  double mean = 0.0;
+  double sd = 0.0;
+  double lower = 0.0;  ///< beta and uniform only
+  double upper = 0.0;  ///< beta and uniform only
+};
+
+/// What is wrong with the parameters, as a phrase that completes "expected
+/// ..." (for example "sd below sqrt((mean - lower) * (upper - mean)) = 2.1");
+/// empty where they describe a distribution. A uniform distribution needs
+/// lower < upper only; its mean and sd are not read.
+std::string moment_distribution_problem(const MomentDistribution& d);
+
+/// A valid MomentDistribution with its parameter-only work done once.
+class MomentSampler {
+ public:
+  explicit MomentSampler(const MomentDistribution& d);
+  /// The value whose distribution function is u, u in (0, 1): the exact
+  /// quantile, to full double precision where the distribution allows.
+  double quantile(double u) const;
+  const MomentDistribution& distribution() const { return d_; }
+  /// Whether values differ from one draw to the next.
+  bool random() const { return d_.kind != MomentKind::fixed; }
+
+ private:
+  MomentDistribution d_;
+  double p_ = 0.0, q_ = 0.0;  // beta shape; lognormal: lambda, zeta
+};
+
+}  // namespace tbx
