@@ -2,7 +2,7 @@
 #include <cmath>
 #include <limits>
 
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {

@@ -5,7 +5,7 @@
 
 #include "core/parallel.hpp"
 #include "summary/binomial.hpp"
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
 

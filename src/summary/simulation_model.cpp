@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "prob/random.hpp"
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"
 
 namespace tbx {

@@ -10,7 +10,7 @@
 #include "job/time_series.hpp"
 #include "summary/summary_files.hpp"
 #include "summary/binomial.hpp"
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"
 
 namespace tbx {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "summary/binomial.hpp"
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/summary_files.hpp"
 
 namespace tbx {

@@ -11,7 +11,7 @@
 #include "model/chloride_formulas.hpp"
 #include "prob/random.hpp"
 #include "prob/sampling.hpp"
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 #include "summary/summary.hpp"
 #include "support/jobs.hpp"
 

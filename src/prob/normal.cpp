@@ -1,4 +1,4 @@
-#include "summary/normal.hpp"
+#include "prob/normal.hpp"
 
 #include <cmath>
 #include <limits>

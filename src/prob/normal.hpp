@@ -1,7 +1,8 @@
 #pragma once
-// The standard normal distribution, to full double precision, for the
-// summary's reliability indices (the sampling of the simulations has its own
-// routines, whose exact bits the reports depend on).
+// The standard normal distribution, to full double precision: for the
+// summary's reliability indices and the exact samplers of variables given by
+// mean and standard deviation. (The classic job's normal sampler has its own
+// routines, whose exact bits the reports depend on.)
 
 namespace tbx {
 
