@@ -117,7 +117,7 @@ void CycleEngine<Model>::evaluate_chunk(std::int64_t chunk, const typename Model
     const double g = row[1] - s;
     row[2] = s;
     row[3] = g;
-    indicator_[j] = failure_indicator(g);
+    indicator_[j] = Model::indicator(g);
   }
 }
 

@@ -54,7 +54,7 @@ void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, doubl
     sim_results[j][1] = r;
     sim_results[j][2] = s;
     sim_results[j][3] = g;
-    indicator[j] = failure_indicator(g);
+    indicator[j] = Model::indicator(g);
   }
 }
 

@@ -131,13 +131,7 @@ CycleFactory plain_cycles() {
   };
 }
 
-void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const CycleFactory& make_cycle) {
-  const double tmin = job.dist_param[1][TIME];
-  const double tmax = job.dist_param[2][TIME];
-  const double step = time_step(tmin, tmax, job.n_intervals);
-  const std::int64_t points = std::int64_t{job.n_intervals} + 1;
-  const std::int64_t nsim = job.nsim;
-
+void allocate_series_results(SeriesResults& r, std::int64_t nsim, std::int64_t points) {
   alloc_ivector(r.indicator, nsim);
   alloc_matrix(r.sim_results, nsim + 2, 3);
   alloc_vector(r.pf, points);
@@ -145,13 +139,10 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   alloc_vector(r.beta, points);
   alloc_vector(r.pf_beta, points);
   alloc_vector(r.times, points);
+}
 
-  // A clock that happens to show one of the few seeds on which the generator
-  // stands still moves on to the next usable second; the report shows it.
-  if (job.seed_mode == 1) job.seed = first_working_seed(clock_seed());
-  if (tmax == 0) job.n_intervals = 0;
-
-  const Cycle cycle = make_cycle(job, r, out);
+void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle& cycle, SeriesResults& r,
+                std::FILE* out, const std::function<void(double t)>& before_point) {
   // The statistics of a time point are gathered while the cycles run: the
   // sums as each range of rows is written, the squared deviations from the
   // means while the next time point is computed, just before its rows are
@@ -166,9 +157,9 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   };
   double failures = 0.0;
   std::string line;
-  for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
-    const double t = time_point(i, job.n_intervals, tmin, step);
-    job.dist_param[1][TIME] = t;
+  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(times.size()); ++i) {
+    const double t = times[static_cast<std::size_t>(i - 1)];
+    if (before_point) before_point(t);
     r.times[i] = t;
     line = "Simulation cycle number ";
     append_int(line, i, 0);
@@ -200,8 +191,28 @@ void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const Cycle
   }
   previous->add_squares(r.sim_results, 1, nsim);
   finish(*previous, previous_i);
-  job.dist_param[1][TIME] = tmin;
   r.n_failures = failures;
+}
+
+void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const CycleFactory& make_cycle) {
+  const double tmin = job.dist_param[1][TIME];
+  const double tmax = job.dist_param[2][TIME];
+  const double step = time_step(tmin, tmax, job.n_intervals);
+  const std::int64_t points = std::int64_t{job.n_intervals} + 1;
+  allocate_series_results(r, job.nsim, points);
+
+  // A clock that happens to show one of the few seeds on which the generator
+  // stands still moves on to the next usable second; the report shows it.
+  if (job.seed_mode == 1) job.seed = first_working_seed(clock_seed());
+  if (tmax == 0) job.n_intervals = 0;
+
+  std::vector<double> times;
+  for (std::int64_t i = 1; i <= std::int64_t{job.n_intervals} + 1; ++i) {
+    times.push_back(time_point(i, job.n_intervals, tmin, step));
+  }
+  const Cycle cycle = make_cycle(job, r, out);
+  run_series(times, job.nsim, cycle, r, out, [&job](double t) { job.dist_param[1][TIME] = t; });
+  job.dist_param[1][TIME] = tmin;
 }
 
 }  // namespace tbx

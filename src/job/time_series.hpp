@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "input/job_data.hpp"
 #include "job/row_stages.hpp"
@@ -36,6 +37,15 @@ CycleFactory engine_cycles(int threads = 0, std::int64_t chunk_size = 0);
 /// The plain cycle, every time point drawn and sampled afresh on one thread:
 /// the yardstick the engine is measured and checked against.
 CycleFactory plain_cycles();
+
+/// Allocates the results of a series of `points` time points.
+void allocate_series_results(SeriesResults& r, std::int64_t nsim, std::int64_t points);
+
+/// Runs `cycle` at every time of `times` and fills the per-time-point
+/// results (allocated already), announcing each time point on `out`;
+/// `before_point`, where given, is called with each time first.
+void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle& cycle, SeriesResults& r,
+                std::FILE* out, const std::function<void(double t)>& before_point = {});
 
 /// Runs every time point: allocates the results, replaces the seed by the
 /// clock for seed_mode 1, sets n_intervals to 0 for a single time point, and

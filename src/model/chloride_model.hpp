@@ -64,6 +64,8 @@ class ChlorideModel {
     }
     return chloride_load(kept[PREFIX], tj, age, kept[DEPTH], kept[MODEL_FACTOR]);
   }
+  /// I: a negative G, or one that is not a number, is a failure.
+  static int indicator(double g) { return failure_indicator(g); }
   /// The two warning lines for a negative sampled Dcoef.
   static void append_warning(std::string& text, double dcoef);
 

@@ -32,6 +32,7 @@
 //                                        K: Kept, or a view whose [k] gives entry k
 //   static void append_warning(std::string& text, double value);
 //                                        the text of SampleNotes::warns
+//   static int indicator(double g);      1 where G means failure, else 0
 // Every function is const and touches nothing outside its arguments, so that
 // simulations can be evaluated in any order on any thread. Console events are
 // returned, not printed: a caller replays them in simulation order.
