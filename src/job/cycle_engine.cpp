@@ -5,6 +5,7 @@
 
 #include "core/fatal.hpp"
 #include "core/parallel.hpp"
+#include "fib/fib_model.hpp"
 #include "model/chloride_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
@@ -162,5 +163,6 @@ void CycleEngine<Model>::replay(const std::vector<std::vector<TimeNote>>& time_n
 }
 
 template class CycleEngine<ChlorideModel>;
+template class CycleEngine<FibModel>;
 
 }  // namespace tbx

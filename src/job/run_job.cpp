@@ -98,13 +98,9 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
 
   SeriesResults results;
   std::unique_ptr<SimulationModel> model;
-  if (options.summary) model = std::make_unique<SimulationModel>(options.threads);
-  run_time_series(job, results, stdout, model ? model->cycles() : make_cycle);
+  run_time_series(job, results, stdout, options.summary ? summary_cycles(model, options.threads) : make_cycle);
   write_reports(job_name, job, results, predicted_profile, folder.fd(), options.threads);
-  if (model) {
-    model->attach(results);
-    write_summary_files(folder.fd(), base, summarize(*model, results, options.summary_options));
-  }
+  if (model) write_summary_files(folder.fd(), base, summarize(*model, results, options.summary_options));
 
   free_vector(results.times);
   free_vector(results.pf_beta);

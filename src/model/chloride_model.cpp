@@ -9,10 +9,13 @@ namespace tbx {
 
 ChlorideModel::ChlorideModel(const JobData& job)
     : analysis_mode_(job.analysis_mode),
+      cover_first_(job.dist_param[1][XC]),
+      cover_second_(job.dist_param[2][XC]),
       time_type_(job.dist_type[TIME]),
       time_second_(job.dist_param[2][TIME]) {
   samplers_.reserve(N_VARIABLES);
   for (int i = 1; i <= N_VARIABLES; ++i) {
+    types_[static_cast<std::size_t>(i)] = job.dist_type[i];
     const Distribution type = i == TIME ? Distribution::deterministic : job.dist_type[i];
     samplers_.emplace_back(type, job.dist_param[1][i], job.dist_param[2][i]);
     if (i != TEMP && samplers_.back().from_normal_core()) normal_variables_.push_back(i);
@@ -88,6 +91,61 @@ ChlorideModel::TimePoint ChlorideModel::at(double t) const {
     point.age = age_factor(constant_[TE_YEARS], constant_[TO_YEARS], 1 - n, n, t);
   }
   return point;
+}
+
+bool ChlorideModel::age_shared() const {
+  return !time_random() && !varies_[N_EXPONENT] && !varies_[TE_YEARS] && !varies_[TO_YEARS];
+}
+
+double ChlorideModel::unit_load(double t) const {
+  Kept unit = constant_;
+  unit[PREFIX] = 1.0;
+  unit[DEPTH] = 1.0;
+  unit[MODEL_FACTOR] = 1.0;
+  return load(unit, at(t), t);
+}
+
+std::vector<RandomSource> ChlorideModel::sources() const {
+  static const char* const NAMES[] = {"", "xc", "Dcoef", "Ccr", "Cs", "n", "t", "to", "temp", "te"};
+  std::vector<RandomSource> out;
+  for (int i = 1; i <= N_VARIABLES; ++i) {
+    const Distribution type = types_[static_cast<std::size_t>(i)];
+    const bool random = is_random(type);
+    if (!random && i != TEMP) continue;
+    RandomSource s;
+    s.variable = random ? NAMES[i] : "model_factor";
+    if (random) s.drives.push_back(NAMES[i]);
+    if (i == TEMP) {
+      s.drives.push_back("model_factor");
+      if (analysis_mode_ == 1) s.drives.push_back("dcoef_factor");
+    }
+    s.column = i;
+    s.folded = type != Distribution::beta;
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+CoverDistribution ChlorideModel::cover() const {
+  CoverDistribution c;
+  switch (types_[XC]) {
+    case Distribution::normal:
+      c.sd = cover_second_;
+      break;
+    case Distribution::lognormal: {
+      const double zeta = cover_second_;
+      c.lognormal = true;
+      c.sd = std::exp(cover_first_ + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
+      break;
+    }
+    case Distribution::beta:
+      c.reason = "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
+      break;
+    case Distribution::deterministic:
+      c.reason = "the cover is deterministic: no distribution to shift";
+      break;
+  }
+  return c;
 }
 
 void ChlorideModel::append_warning(std::string& text, double dcoef) {

@@ -64,6 +64,20 @@ class ChlorideModel {
     }
     return chloride_load(kept[PREFIX], tj, age, kept[DEPTH], kept[MODEL_FACTOR]);
   }
+  // For the summary of a series (see limit_state_model.hpp).
+  bool time_random() const { return is_random(time_type_); }
+  /// n, te, to and the time all fixed.
+  bool age_shared() const;
+  double unit_load(double t) const;
+  /// One per random input, and column 8 always: it drives the model factor.
+  std::vector<RandomSource> sources() const;
+  CoverDistribution cover() const;
+  /// S is the depth the critical content has reached: the cover itself.
+  template <typename KeptValues>
+  double cover_load(const KeptValues& kept, const TimePoint& point, double tj, double /*r*/) const {
+    return load(kept, point, tj);
+  }
+
   /// I: a negative G, or one that is not a number, is a failure.
   static int indicator(double g) { return failure_indicator(g); }
   /// The two warning lines for a negative sampled Dcoef.
@@ -73,6 +87,8 @@ class ChlorideModel {
   std::vector<VariableSampler> samplers_;  // [0..8] for variables 1..9; the time's is per time point
   std::vector<int> normal_variables_;      // drawn from normal_core(u[i]), the time and temp aside
   std::int32_t analysis_mode_;
+  std::array<Distribution, N_VARIABLES + 1> types_{};  // [1..9]
+  double cover_first_, cover_second_;
   Distribution time_type_;
   double time_second_;
   std::array<bool, KEPT> varies_{};

@@ -33,11 +33,22 @@
 //   static void append_warning(std::string& text, double value);
 //                                        the text of SampleNotes::warns
 //   static int indicator(double g);      1 where G means failure, else 0
+// and, for the summary of a series:
+//   bool time_random() const;            whether the exposure time is drawn
+//   bool age_shared() const;             whether S_j(t) = c_j * unit_load(t)
+//   double unit_load(double t) const;    (only where age_shared())
+//   std::vector<RandomSource> sources() const;
+//   CoverDistribution cover() const;
+//   double cover_load(const K& kept, const TimePoint&, double tj, double r) const;
+//                                        the cover, mm, below which the
+//                                        simulation (resistance r) fails at tj
 // Every function is const and touches nothing outside its arguments, so that
 // simulations can be evaluated in any order on any thread. Console events are
 // returned, not printed: a caller replays them in simulation order.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tbx {
 
@@ -55,6 +66,22 @@ struct SampleNotes {
   double warning_value = 0.0;
   bool fails() const { return fails_at != 0; }
   bool any() const { return texts_before_time > 0 || texts_after_time > 0 || fails() || warns; }
+};
+
+/// A standard normal variable that some of a model's inputs are increasing
+/// functions of: one per uniform number that a random input is drawn from.
+struct RandomSource {
+  std::string variable;             ///< the input's name, as in the job file
+  std::vector<std::string> drives;  ///< every quantity drawn from it
+  int column = 0;                   ///< of the uniform numbers, 1..UNIFORMS
+  bool folded = true;               ///< drawn by the classic normal sampler, whose tails fold
+};
+
+/// The distribution of the cover, as the design cover shifts it.
+struct CoverDistribution {
+  std::string reason;  ///< non-empty where there is none to shift
+  bool lognormal = false;
+  double sd = 0.0;  ///< mm
 };
 
 /// I: a negative G, or one that is not a number, is a failure.

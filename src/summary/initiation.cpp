@@ -50,7 +50,7 @@ double crossing(const SimulationModel& model, std::int64_t j, double a, double b
       next = 0.5 * (ta + tb);
       x = x_of(next);
     }
-    const double s = model.at(next).load(j);
+    const double s = model.at(next)->load(j);
     const double h = h_of(s);
     if (r - s >= 0) {
       ta = next;

@@ -3,39 +3,39 @@
 //
 // Every time point of a job draws the same uniform numbers, so each simulation
 // is one fixed set of values (all but the time) and its limit state G(t) is
-// a function of the exposure time alone. This adapter runs the cycle engine
-// for the time series, keeps it, and then answers, per simulation: G and S
-// at any time, the first time point at which it failed, and the
+// a function of the exposure time alone. A SimulationModel runs the cycle
+// engine for the time series, keeps it, and then answers, per simulation: G
+// and S at any time, the first time point at which it failed, and the
 // standard-normal equivalents of the uniform numbers it was drawn from. It is
-// the one place that knows how the engine keeps its simulations.
+// the one place that knows how the engine keeps its simulations; the limit-
+// state model behind it is any that follows limit_state_model.hpp.
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "core/parallel.hpp"
-#include "input/job_data.hpp"
-#include "job/cycle_engine.hpp"
 #include "job/series_results.hpp"
 #include "job/time_series.hpp"
-#include "model/chloride_model.hpp"
+#include "model/limit_state_model.hpp"
 
 namespace tbx {
 
+class ChlorideModel;
+class FibModel;
+
 class SimulationModel {
  public:
-  explicit SimulationModel(int threads = 0) : threads_(threads) {}
+  using Source = RandomSource;
 
-  /// The cycles for run_time_series: the engine on `threads` CPUs, with a
-  /// record of the time points and of each simulation's failures. The model
-  /// must outlive the series.
-  CycleFactory cycles();
+  virtual ~SimulationModel() = default;
+  SimulationModel(const SimulationModel&) = delete;
+  SimulationModel& operator=(const SimulationModel&) = delete;
 
-  /// Binds the series' results (R of each simulation); call after the series.
-  /// (The cycles bind them already; kept for callers that attach explicitly.)
-  void attach(const SeriesResults& results) { results_ = &results; }
+  /// One time point of the series (the Cycle of run_series): the engine's
+  /// run, with a record of each simulation's failures.
+  void run(double t, const RowStages& stages);
 
   std::int64_t nsim() const { return nsim_; }
   /// CPUs for the analysis: as many as the series used.
@@ -51,59 +51,52 @@ class SimulationModel {
   /// that one, as the series computed them (only where first_failure(j) > 1).
   double load_before_failure(std::int64_t j) const { return load_before_[static_cast<std::size_t>(j - 1)]; }
   double load_at_failure(std::int64_t j) const { return load_at_[static_cast<std::size_t>(j - 1)]; }
+  /// R of simulation j (it does not depend on the time).
+  double resistance(std::int64_t j) const { return results_.sim_results[j][1]; }
+
   /// Whether the exposure time itself is random (then G(t) is not one curve
   /// per simulation).
-  bool time_random() const;
-
-  /// Whether the age factor is the same for every simulation (n, te, to and
-  /// the time deterministic): S_j(t) is then a constant of the simulation
-  /// times unit_load(t).
-  bool age_shared() const;
-  /// S at time t of a simulation whose other factors are all 1.
-  double unit_load(double t) const;
-
-  /// R of simulation j (it does not depend on the time).
-  double resistance(std::int64_t j) const { return results_->sim_results[j][1]; }
+  virtual bool time_random() const = 0;
+  /// Whether S_j(t) is a constant of the simulation times unit_load(t).
+  virtual bool age_shared() const = 0;
+  /// S at time t of a simulation whose own factors are all 1.
+  virtual double unit_load(double t) const = 0;
 
   /// The model of every simulation at one exposure time t.
   class AtTime {
    public:
-    double resistance(std::int64_t j) const;
-    double load(std::int64_t j) const;
+    virtual ~AtTime() = default;
+    virtual double load(std::int64_t j) const = 0;
+    double resistance(std::int64_t j) const { return model_.resistance(j); }
     double limit_state(std::int64_t j) const { return resistance(j) - load(j); }
 
+   protected:
+    explicit AtTime(const SimulationModel& model) : model_(model) {}
+
    private:
-    friend class SimulationModel;
-    AtTime(const SimulationModel& model, double t);
-    const SimulationModel* model_;
-    ChlorideModel::TimePoint point_;
+    const SimulationModel& model_;
   };
-  AtTime at(double t) const;
+  virtual std::unique_ptr<const AtTime> at(double t) const = 0;
 
-  /// A standard normal variable that some of the model's inputs are
-  /// increasing functions of: one per uniform number that a random input
-  /// (or the model factor) is drawn from.
-  struct Source {
-    std::string variable;             ///< the input's name, as in the job file
-    std::vector<std::string> drives;  ///< every quantity drawn from it
-    int column = 0;                   ///< of the uniform numbers, 1..9
-    bool folded = true;               ///< drawn by the normal sampler, whose tails fold
-  };
-  std::vector<Source> sources() const;
+  /// Per simulation (0-based), the cover below which it fails at time t, mm.
+  virtual void cover_loads(double t, std::vector<double>& s) const = 0;
+  /// The cover's distribution, as the design cover shifts it.
+  virtual CoverDistribution cover() const = 0;
+
+  virtual std::vector<Source> sources() const = 0;
   /// The source's value per simulation (0-based) into z.
-  void fill_normals(const Source& source, std::vector<double>& z) const;
+  virtual void fill_normals(const Source& source, std::vector<double>& z) const = 0;
 
-  const JobData& job() const { return *job_; }
+ protected:
+  SimulationModel(std::int64_t nsim, int threads, const SeriesResults& results);
+  virtual void run_engine(double t, const RowStages& stages) = 0;
 
  private:
-  using Engine = CycleEngine<ChlorideModel>;
   void record(std::int64_t first, std::int64_t last);
 
+  std::int64_t nsim_;
   int threads_;
-  const JobData* job_ = nullptr;
-  std::shared_ptr<Engine> engine_;
-  const SeriesResults* results_ = nullptr;
-  std::int64_t nsim_ = 0;
+  const SeriesResults& results_;
   std::vector<double> times_;
   std::vector<std::int64_t> failures_;
   std::vector<std::int32_t> first_failure_;
@@ -111,5 +104,17 @@ class SimulationModel {
   /// before the failure. load_at_: S at the failure.
   std::vector<double> load_before_, load_at_;
 };
+
+/// Samples simulations 1..nsim of `model` from `seed` into `results`
+/// (allocated already) on `threads` CPUs (0: all), for a series whose
+/// console events go to `out`.
+std::unique_ptr<SimulationModel> keep_simulations(const ChlorideModel& model, std::int64_t nsim, std::int32_t seed,
+                                                  SeriesResults& results, std::FILE* out, int threads);
+std::unique_ptr<SimulationModel> keep_simulations(const FibModel& model, std::int64_t nsim, std::int32_t seed,
+                                                  SeriesResults& results, std::FILE* out, int threads);
+
+/// The cycles of a classic job for run_time_series, on `threads` CPUs, whose
+/// simulations `into` keeps for the summary; `into` must outlive the series.
+CycleFactory summary_cycles(std::unique_ptr<SimulationModel>& into, int threads = 0);
 
 }  // namespace tbx

@@ -135,37 +135,19 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   for (const TimePointSummary& p : s.time_points) beta_cornell.push_back(p.beta_cornell);
   cornell_crossing(times, beta_cornell, options.target_beta, s.service_life);
 
-  // The load at the design life: first for the cover, then turned into the
-  // limit state for the importance factors.
-  const SimulationModel::AtTime at = model.at(s.design_life);
+  // The cover each simulation needs at the design life, then the limit
+  // state there for the importance factors.
   std::vector<double> values;
-  prepared_resize(values, static_cast<std::size_t>(s.nsim));
-  for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at.load(j);
-
-  const JobData& job = model.job();
-  const double target_pf = normal_cdf(-options.target_beta);
-  switch (job.dist_type[XC]) {
-    case Distribution::normal:
-      s.design_cover = design_cover(values, false, job.dist_param[2][XC], target_pf);
-      break;
-    case Distribution::lognormal: {
-      const double zeta = job.dist_param[2][XC];
-      const double sd = std::exp(job.dist_param[1][XC] + zeta * zeta / 2) * std::sqrt(std::expm1(zeta * zeta));
-      s.design_cover = design_cover(values, true, sd, target_pf);
-      break;
-    }
-    case Distribution::beta:
-      s.design_cover.reason = "the cover is beta distributed on [0, 1]: not a cover in mm to shift";
-      break;
-    case Distribution::deterministic:
-      s.design_cover.reason = "the cover is deterministic: no distribution to shift";
-      break;
+  model.cover_loads(s.design_life, values);
+  const CoverDistribution cover = model.cover();
+  if (cover.reason.empty()) {
+    s.design_cover = design_cover(values, cover.lognormal, cover.sd, normal_cdf(-options.target_beta));
+  } else {
+    s.design_cover.reason = cover.reason;
   }
 
-  for (std::int64_t j = 1; j <= s.nsim; ++j) {
-    double& v = values[static_cast<std::size_t>(j - 1)];
-    v = model.resistance(j) - v;
-  }
+  const std::unique_ptr<const SimulationModel::AtTime> at = model.at(s.design_life);
+  for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at->limit_state(j);
   s.importance = importance_factors(std::move(values), model.sources(),
                                     [&](const SimulationModel::Source& source, std::vector<double>& z) {
                                       model.fill_normals(source, z);
