@@ -33,7 +33,8 @@ struct CommandLine {
   bool extra_job_name = false;
 
   bool summary = false;
-  double target_beta = 1.3;
+  /// Absent: the job's own target, 1.3 for a classic job.
+  std::optional<double> target_beta;
   /// Absent: the last time point of the series.
   std::optional<double> design_life;
   /// 0: every CPU the process may run on.

@@ -12,18 +12,22 @@
 namespace tbx {
 
 double memory_needed(const JobData& job) {
-  // In reals, which hold any of these counts and products closely enough.
-  const double nsim = std::max<double>(job.nsim, 0);
-  const double points = std::max<double>(static_cast<double>(job.n_intervals) + 1, 1);
-  const double indicator = nsim * sizeof(std::int32_t);
-  const double sim_results = (nsim + 2) * 3 * sizeof(double);
-  const double series = 5 * points * sizeof(double);
   // What the cycle engine keeps per simulation: the model's kept values
   // that differ between simulations.
   const ChlorideModel model(job);
   const auto& varies = model.varies();
   const auto kept = static_cast<double>(std::count(varies.begin(), varies.end(), true));
-  const double per_simulation = kept * nsim * sizeof(double);
+  return series_memory_needed(static_cast<double>(job.nsim), static_cast<double>(job.n_intervals) + 1, kept);
+}
+
+double series_memory_needed(double nsim, double points, double kept, double extra) {
+  // In reals, which hold any of these counts and products closely enough.
+  nsim = std::max(nsim, 0.0);
+  points = std::max(points, 1.0);
+  const double indicator = nsim * sizeof(std::int32_t);
+  const double sim_results = (nsim + 2) * 3 * sizeof(double);
+  const double series = 5 * points * sizeof(double);
+  const double per_simulation = (kept * sizeof(double) + extra) * nsim;
   return indicator + sim_results + series + per_simulation;
 }
 
@@ -41,8 +45,10 @@ double memory_available() {
   return available;
 }
 
-void check_memory(const JobData& job) {
-  if (memory_needed(job) > memory_available()) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+void check_memory(const JobData& job) { check_memory(memory_needed(job)); }
+
+void check_memory(double bytes) {
+  if (bytes > memory_available()) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
 }
 
 }  // namespace tbx

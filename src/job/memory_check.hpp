@@ -10,6 +10,9 @@ namespace tbx {
 /// table of R, S and G, the five per-time-point vectors) and the engine's
 /// per-simulation table (three reals per simulation at the least).
 double memory_needed(const JobData& job);
+/// The same for `nsim` simulations at `points` time points of a model that
+/// keeps `kept` reals per simulation, and `extra` more bytes per simulation.
+double series_memory_needed(double nsim, double points, double kept, double extra = 0);
 
 /// Bytes the process can have: physical memory plus swap, or less under an
 /// address-space limit.
@@ -18,5 +21,7 @@ double memory_available();
 /// Ends the run with "Memory allocation failed" if the job needs more than
 /// the process can have.
 void check_memory(const JobData& job);
+/// The same for a job that needs `bytes`.
+void check_memory(double bytes);
 
 }  // namespace tbx

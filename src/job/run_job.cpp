@@ -15,6 +15,7 @@
 #include "files/folder.hpp"
 #include "files/job_lock.hpp"
 #include "files/remove_on_signal.hpp"
+#include "fib/run_fib_job.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
@@ -56,8 +57,8 @@ Folder open_job_folder(const std::string& job_name) {
   return std::move(*folder);
 }
 
-bool job_file_exists(const Folder& folder, const std::string& base) {
-  return ::faccessat(folder.fd(), (base + ".dat").c_str(), F_OK, 0) == 0;
+bool file_exists(const Folder& folder, const std::string& name) {
+  return ::faccessat(folder.fd(), name.c_str(), F_OK, 0) == 0;
 }
 
 std::FILE* open_job_file(const Folder& folder, const std::string& base) {
@@ -74,8 +75,17 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   const std::string base = last_part(job_name);
   // One run of a job at a time, from reading its file to its last report;
   // a job that does not exist takes no lock.
-  if (!job_file_exists(folder, base)) fatal_error("File not found - jobname_me.dat", 0);
+  const bool classic = file_exists(folder, base + ".dat");
+  const bool fib = file_exists(folder, fib_job_file_name(base));
+  if (classic && fib) {
+    fatal_error("Two job files - " + base + ".dat and " + fib_job_file_name(base) + "; keep the one to run", 0);
+  }
+  if (!classic && !fib) fatal_error("File not found - jobname_me.dat", 0);
   const JobLock lock(folder, base, job_name);
+  if (fib) {
+    run_fib_job(folder, base, options);
+    return;
+  }
   const std::unique_ptr<std::FILE, FileCloser> input(open_job_file(folder, base));
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
 
@@ -179,7 +189,8 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     RunOptions options;
     options.threads = command.threads;
     options.summary = command.summary;
-    options.summary_options.target_beta = command.target_beta;
+    options.target_beta = command.target_beta;
+    options.summary_options.target_beta = command.target_beta.value_or(options.summary_options.target_beta);
     options.summary_options.design_life = command.design_life;
     run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
     // A run whose progress could not be written is not reported as complete.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "job/time_series.hpp"
@@ -19,11 +20,16 @@ struct RunOptions {
   /// Also write the summary files (the series then runs on the cycle engine
   /// whatever cycles are given).
   bool summary = false;
+  /// The target of the summary's service life and design cover, where the
+  /// command line gives one (it overrides a job file's own).
+  std::optional<double> target_beta;
+  /// summary_options.target_beta is the job's default until the run sets it.
   SummaryOptions summary_options;
 };
 
 /// Runs the job named `job_name`: reads and checks "<job>.dat", simulates
-/// and writes both reports (and, if asked, the summary files). Errors end the
+/// and writes both reports (and, if asked, the summary files); or, where
+/// only "<job>.toml" exists, runs that fib job (see run_fib_job.hpp). Errors end the
 /// run through the fatal path; a design life outside the series throws
 /// UsageError before anything is simulated.
 void run_job(const std::string& job_name, const CycleFactory& make_cycle = engine_cycles(),

@@ -34,8 +34,11 @@ std::vector<double> series_times(const JobData& job) {
 }
 
 void check_design_life(const JobData& job, const SummaryOptions& options) {
+  if (options.design_life) check_design_life(series_times(job), options);
+}
+
+void check_design_life(const std::vector<double>& times, const SummaryOptions& options) {
   if (!options.design_life) return;
-  const std::vector<double> times = series_times(job);
   const auto [first, last] = std::minmax_element(times.begin(), times.end());
   const double life = *options.design_life;
   if (life < *first || life > *last) {

@@ -78,6 +78,9 @@ struct DesignCoverSummary {
 };
 
 struct Summary {
+  /// The model and the job's title, where the job names them (a TOML job);
+  /// empty for a classic job.
+  std::string model, title;
   std::int64_t nsim = 0;
   double design_life = 0;
   std::vector<TimePointSummary> time_points;
@@ -96,6 +99,8 @@ std::vector<double> series_times(const JobData& job);
 /// Ends the run with a usage error when the design life lies outside the
 /// series of `job` (checked after reading the job, before simulating).
 void check_design_life(const JobData& job, const SummaryOptions& options);
+/// The same for a series of the given times.
+void check_design_life(const std::vector<double>& times, const SummaryOptions& options);
 
 // The parts, for the tests.
 std::vector<TimePointSummary> summarize_time_points(const std::vector<double>& times,

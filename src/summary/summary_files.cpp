@@ -96,6 +96,7 @@ void time_point_json(std::string& out, const TimePointSummary& p) {
 std::string summary_json(const Summary& s) {
   std::string out = "{";
   Members top(out, 2);
+  if (!s.model.empty()) top.text("model", s.model).text("title", s.title);
   top.count("nsim", s.nsim).number("confidence", SUMMARY_CONFIDENCE).number("design_life", s.design_life);
 
   top.key("time_points");

@@ -33,7 +33,7 @@ TEST(CommandLine, OptionsAndValues) {
   EXPECT_EQ(c.design_life, 50.0);
   EXPECT_EQ(c.threads, 3);
   EXPECT_EQ(c.job_name, "job");
-  EXPECT_EQ(parse({}).target_beta, 1.3);
+  EXPECT_FALSE(parse({}).target_beta);
   EXPECT_EQ(parse({"-h"}).action, CommandLine::Action::help);
   EXPECT_EQ(parse({"--version", "--help"}).action, CommandLine::Action::help);
   EXPECT_EQ(parse({"--check", "job"}).action, CommandLine::Action::check);

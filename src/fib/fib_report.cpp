@@ -1,0 +1,167 @@
+#include "fib/fib_report.hpp"
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/number_format.hpp"
+#include "summary/summary_files.hpp"
+
+namespace tbx {
+
+namespace {
+
+/// `text` left-aligned in a column of `width` (at least one space after).
+void cell(std::string& out, const std::string& text, std::size_t width) {
+  out += text;
+  out.append(text.size() < width ? width - text.size() : 1, ' ');
+}
+
+std::string fixed(double value, int precision) {
+  std::string out;
+  append_fixed(out, value, 0, precision);
+  return out;
+}
+
+/// Years with two decimals; "-" where there is no value.
+std::string years(double value) { return std::isfinite(value) ? fixed(value, 2) : "-"; }
+
+void heading(std::string& out, const std::string& title) {
+  out += "\n" + title + "\n" + std::string(title.size(), '-') + "\n";
+}
+
+std::string origin_text(const FibInput& input) {
+  switch (input.origin) {
+    case FibOrigin::job: return "job file";
+    case FibOrigin::preset: return "preset (" + input.preset + ")";
+    case FibOrigin::overridden: return "job file, overrides preset (" + input.preset + ")";
+  }
+  return "";
+}
+
+void inputs_table(std::string& out, const FibJob& job) {
+  heading(out, "Inputs");
+  cell(out, "variable", 10);
+  cell(out, "unit", 18);
+  cell(out, "distribution", 14);
+  cell(out, "mean", 10);
+  cell(out, "sd", 10);
+  cell(out, "lower", 8);
+  cell(out, "upper", 8);
+  out += "from\n";
+  for (std::size_t i = 0; i < job.inputs.size(); ++i) {
+    const FibInput& input = job.inputs[i];
+    const MomentDistribution& d = input.distribution;
+    const bool bounded = d.kind == MomentKind::beta || d.kind == MomentKind::uniform;
+    const bool has_sd = d.kind != MomentKind::fixed;
+    // A uniform variable is given by its bounds; its mean and sd follow.
+    const double mean = d.kind == MomentKind::uniform ? (d.lower + d.upper) / 2 : d.mean;
+    const double sd = d.kind == MomentKind::uniform ? (d.upper - d.lower) / std::sqrt(12.0) : d.sd;
+    cell(out, FIB_VARIABLES_INFO[i].name, 10);
+    cell(out, FIB_VARIABLES_INFO[i].unit, 18);
+    cell(out, moment_kind_name(d.kind), 14);
+    cell(out, shortest_number(mean), 10);
+    cell(out, has_sd ? shortest_number(sd) : "", 10);
+    cell(out, bounded ? shortest_number(d.lower) : "", 8);
+    cell(out, bounded ? shortest_number(d.upper) : "", 8);
+    out += origin_text(input) + "\n";
+  }
+}
+
+void time_table(std::string& out, const Summary& s) {
+  heading(out, "Time points");
+  out += "  t [years]   failures      Pf [%]   95 % interval [%]       Beta   95 % interval   mean(G)/sd(G)\n";
+  for (const TimePointSummary& p : s.time_points) {
+    std::string line;
+    append_fixed(line, p.t, 11, 2);
+    append_int(line, p.failures, 11);
+    append_fixed(line, p.pf, 12, 4);
+    append_fixed(line, p.pf_low, 10, 4);
+    line += " -";
+    append_fixed(line, p.pf_high, 8, 4);
+    append_fixed(line, p.beta, 11, 3);
+    append_fixed(line, p.beta_low, 8, 3);
+    line += " -";
+    append_fixed(line, p.beta_high, 6, 3);
+    append_fixed(line, p.beta_cornell, 16, 3);
+    out += line + "\n";
+  }
+  out +=
+      "\nBeta = -Phi^-1(Pf), the reliability index of the codes, with the interval of Pf's 95 % "
+      "interval.\nmean(G)/sd(G) is the index of the mean and standard deviation of G (Cornell's), "
+      "for comparison.\n";
+}
+
+void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
+  const ServiceLifeSummary& life = s.service_life;
+  heading(out, "Service life (start of corrosion)");
+  out += "Target Beta " + shortest_number(life.target_beta) + ", Pf " + fixed(life.target_pf, 2) + " %: ";
+  if (!life.reason.empty()) {
+    out += "not defined: " + life.reason + "\n";
+  } else if (std::isnan(life.years)) {
+    out += "not reached by the last time point, " + shortest_number(job.times.back()) + " years\n";
+  } else {
+    out += years(life.years) + " years, 95 % interval " + years(life.low) + " to " + years(life.high) + " years\n";
+  }
+  if (!s.initiation.reason.empty()) return;
+  out += "Initiation time quantiles [years]:";
+  for (const auto& [percent, value] : s.initiation.quantiles) out += " " + shortest_number(percent) + " %: " + years(value) + ";";
+  out.pop_back();
+  out += "\nNot initiated by " + shortest_number(job.times.back()) + " years: " +
+         fixed(100 * s.initiation.censored_share, 2) + " %\n";
+}
+
+void design_cover_text(std::string& out, const Summary& s) {
+  const DesignCoverSummary& d = s.design_cover;
+  heading(out, "Design cover at " + shortest_number(s.design_life) + " years");
+  if (!d.reason.empty()) {
+    out += "Not computed: " + d.reason + "\n";
+  } else if (std::isnan(d.mean_cover)) {
+    out += "No mean cover reaches the target.\n";
+  } else {
+    out += "Mean cover for the target: " + fixed(d.mean_cover, 1) + " mm (" + d.distribution + ", sd " +
+           shortest_number(d.sd_cover) + " mm, the other variables as given)\n";
+  }
+}
+
+void importance_text(std::string& out, const Summary& s) {
+  heading(out, "Importance at " + shortest_number(s.design_life) + " years");
+  const ImportanceSummary& im = s.importance;
+  if (!im.reason.empty()) {
+    out += "Not computed: " + im.reason + "\n";
+    return;
+  }
+  out += "variable   share [%]    alpha   Spearman\n";
+  for (const ImportanceFactor& f : im.factors) {
+    std::string line;
+    cell(line, f.variable, 9);
+    append_fixed(line, 100 * f.share, 10, 1);
+    append_fixed(line, f.alpha, 9, 3);
+    append_fixed(line, f.spearman, 11, 3);
+    out += line + "\n";
+  }
+  out += "share: alpha squared, the part of the variance of G each variable explains in a linear view.\n";
+}
+
+}  // namespace
+
+std::string fib_report(const FibJob& job, const std::string& file_name, const Summary& s) {
+  std::string out = "fib chloride ingress: " + job.title + "\n";
+  out += std::string(out.size() - 1, '=') + "\n\n";
+  out += "Job file      " + file_name + "\n";
+  out += "Simulations   " + std::to_string(job.simulations) + "\n";
+  out += "Seed          " + std::to_string(job.seed) + "\n";
+  out += "Binder        " + (job.binder.empty() ? std::string("not given") : job.binder) + "\n";
+  out += "Exposure      " + (job.exposure.empty() ? std::string("not given") : job.exposure) + "\n";
+  inputs_table(out, job);
+  out +=
+      "\nC(a, t) = C0 + (Cs_dx - C0) * (1 - erf((a - dx) / (2 * sqrt(Dapp(t) * t)))), C = Cs_dx where a <= dx\n"
+      "Dapp(t) = ke * D_RCM0 * kt * (t0 / t)^alpha, ke = exp(be * (1/293 - 1/(T + 273.15))), t0 = 0.0767 years\n"
+      "Corrosion starts where C(a, t) >= Ccrit: G = Ccrit - C.\n";
+  time_table(out, s);
+  service_life_text(out, job, s);
+  design_cover_text(out, s);
+  importance_text(out, s);
+  return out;
+}
+
+}  // namespace tbx

@@ -1,0 +1,100 @@
+#include "fib/run_fib_job.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/fatal.hpp"
+#include "fib/fib_model.hpp"
+#include "fib/fib_report.hpp"
+#include "job/memory_check.hpp"
+#include "job/time_series.hpp"
+#include "prob/random.hpp"
+#include "report/output_file.hpp"
+#include "summary/simulation_model.hpp"
+#include "summary/summary_files.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr const char* REPORT_LABEL = "jobname_report.txt";
+/// Far beyond any job file; a larger one is refused rather than read.
+constexpr std::size_t MAX_JOB_FILE_BYTES = 16 << 20;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string read_job_text(const Folder& folder, const std::string& name) {
+  const FileDescriptor file(::openat(folder.fd(), name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) fatal_error("File not found - " + name, 0);
+  std::string text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) fatal_error("Unable to read job file - " + name, 0);
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > MAX_JOB_FILE_BYTES) fatal_error("Job file too large (max. = 16 MiB) - " + name, 0);
+  }
+  return text;
+}
+
+/// What the summary keeps per simulation beyond the series: the first
+/// failure, two loads, and the values of one analysis at a time.
+constexpr double SUMMARY_BYTES_PER_SIMULATION = sizeof(std::int32_t) + 2 * sizeof(double) + 3 * sizeof(double);
+
+}  // namespace
+
+std::string fib_job_file_name(const std::string& base) { return base + ".toml"; }
+std::string fib_report_name(const std::string& base) { return base + "_report.txt"; }
+
+void run_fib_job(const Folder& folder, const std::string& base, const RunOptions& options) {
+  const std::string file_name = fib_job_file_name(base);
+  FibJob job = read_fib_job(read_job_text(folder, file_name), file_name);
+  SummaryOptions summary_options = options.summary_options;
+  summary_options.target_beta = options.target_beta.value_or(job.target_beta);
+  check_design_life(job.times, summary_options);
+  const FibModel model(job);
+  const auto kept = static_cast<double>(std::count(model.varies().begin(), model.varies().end(), true));
+  check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()), kept,
+                                    SUMMARY_BYTES_PER_SIMULATION));
+  OutputFile::check_writable(folder.fd(), fib_report_name(base), REPORT_LABEL);
+  check_summary_writable(folder.fd(), base);
+  std::fputs("\nPerforming simulation ... \n", stdout);
+
+  // The few seeds on which the generator stands still move on to the next
+  // usable one; the report shows the seed used.
+  job.seed = first_working_seed(job.seed);
+  SeriesResults results;
+  allocate_series_results(results, job.simulations, static_cast<std::int64_t>(job.times.size()));
+  const std::unique_ptr<SimulationModel> simulations =
+      keep_simulations(model, job.simulations, job.seed, results, stdout, options.threads);
+  run_series(job.times, job.simulations, [&](double t, const RowStages& stages) { simulations->run(t, stages); },
+             results, stdout);
+
+  Summary summary = summarize(*simulations, results, summary_options);
+  summary.model = "fib";
+  summary.title = job.title;
+  {
+    OutputFile report(folder.fd(), fib_report_name(base), REPORT_LABEL);
+    report.text() = fib_report(job, file_name, summary);
+    report.commit();
+  }
+  write_summary_files(folder.fd(), base, summary);
+}
+
+}  // namespace tbx
