@@ -16,7 +16,6 @@
 
 #include "core/fatal.hpp"
 #include "fib/fib_presets.hpp"
-#include "prob/random.hpp"
 
 namespace tbx {
 namespace {
@@ -246,10 +245,8 @@ class FibJobReader {
 
   std::int32_t read_seed() const {
     const toml::node& node = required(root_, "seed", "an integer from 0 to 2147483647");
-    const auto seed = static_cast<std::int32_t>(integer(node, "seed", "an integer from 0 to 2147483647",
-                                                        [](std::int64_t s) { return s >= 0 && s <= MAX_SEED; }));
-    if (seed_is_stuck(seed)) expected(node, "seed", "a seed on which the generator does not stand still");
-    return seed;
+    return static_cast<std::int32_t>(integer(node, "seed", "an integer from 0 to 2147483647",
+                                             [](std::int64_t s) { return s >= 0 && s <= MAX_SEED; }));
   }
 
   std::vector<double> read_times(const toml::node& node) const {
@@ -394,11 +391,6 @@ class FibJobReader {
     d.sd = x[SD];
     d.lower = x[LOWER];
     d.upper = x[UPPER];
-    if (kind == MomentKind::uniform) {
-      // Not read by the sampler, but shown in reports.
-      d.mean = x[LOWER] / 2 + x[UPPER] / 2;
-      d.sd = (x[UPPER] - x[LOWER]) / std::sqrt(12.0);
-    }
     const std::string problem = moment_distribution_problem(d);
     check(last_resort_param(kind), problem.empty(), problem);
     return d;
