@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "prob/regularized_beta.hpp"
+
 namespace tbx {
 
 enum class MomentKind {
@@ -46,6 +48,7 @@ class MomentSampler {
  private:
   MomentDistribution d_;
   double p_ = 0.0, q_ = 0.0;  // beta shape; lognormal: lambda, zeta
+  RegularizedBeta beta_;      // beta only: the shape's parameter-only work
 };
 
 }  // namespace tbx

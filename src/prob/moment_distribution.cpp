@@ -1,0 +1,107 @@
+#include "prob/moment_distribution.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "prob/normal.hpp"
+
+namespace tbx {
+
+namespace {
+
+/// The shortest text that reads back to x, or `digits` significant digits.
+std::string number_text(double x, int digits = 0) {
+  char buffer[32];
+  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, digits)
+                                 : std::to_chars(buffer, buffer + sizeof buffer, x);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+const char* moment_kind_name(MomentKind kind) {
+  switch (kind) {
+    case MomentKind::normal: return "normal";
+    case MomentKind::lognormal: return "lognormal";
+    case MomentKind::beta: return "beta";
+    case MomentKind::uniform: return "uniform";
+    case MomentKind::fixed: return "fixed";
+  }
+  return "";  // not reached: every kind is named above
+}
+
+std::string moment_distribution_problem(const MomentDistribution& d) {
+  bool central = false, bounded = false;  // whether mean and sd, lower and upper are read
+  switch (d.kind) {
+    case MomentKind::normal:
+    case MomentKind::lognormal: central = true; break;
+    case MomentKind::beta: central = bounded = true; break;
+    case MomentKind::uniform: bounded = true; break;
+    case MomentKind::fixed: break;
+  }
+  const auto not_finite = [](double x) { return !std::isfinite(x); };
+  if ((central || d.kind == MomentKind::fixed) && not_finite(d.mean)) return "a finite number for mean";
+  if (central && not_finite(d.sd)) return "a finite number for sd";
+  if (bounded && not_finite(d.lower)) return "a finite number for lower";
+  if (bounded && not_finite(d.upper)) return "a finite number for upper";
+  if (central && d.sd < 0) return "sd >= 0";
+  if (d.kind == MomentKind::lognormal && d.mean <= 0) return "mean > 0 for a lognormal distribution";
+  if (bounded && !(d.lower < d.upper)) return "lower below upper = " + number_text(d.upper);
+  if (d.kind != MomentKind::beta) return "";
+  if (!(d.mean > d.lower && d.mean < d.upper)) {
+    return "mean between lower = " + number_text(d.lower) + " and upper = " + number_text(d.upper);
+  }
+  if (d.sd == 0) return "sd > 0 for a beta distribution";
+  const double largest = std::sqrt((d.mean - d.lower) * (d.upper - d.mean));
+  if (!(d.sd < largest)) return "sd below sqrt((mean - lower) * (upper - mean)) = " + number_text(largest, 6);
+  return "";
+}
+
+MomentSampler::MomentSampler(const MomentDistribution& d) : d_(d), beta_(1, 1) {
+  switch (d_.kind) {
+    case MomentKind::normal:
+    case MomentKind::uniform:
+    case MomentKind::fixed: break;
+    case MomentKind::lognormal: {
+      // ln X is normal with mean lambda and sd zeta, where
+      // E X = e^(lambda + zeta^2 / 2) and Var X / (E X)^2 = e^(zeta^2) - 1.
+      const double ratio = d_.sd / d_.mean;
+      const double zeta2 = std::log1p(ratio * ratio);
+      p_ = std::log(d_.mean) - 0.5 * zeta2;
+      q_ = std::sqrt(zeta2);
+      break;
+    }
+    case MomentKind::beta: {
+      // On [0, 1] the mean is m = below / width and the variance
+      // v = (sd / width)^2; p + q = m (1 - m) / v - 1, p = m (p + q).
+      const double width = d_.upper - d_.lower;
+      const double below = d_.mean - d_.lower, above = d_.upper - d_.mean;
+      const double sum = below * above / (d_.sd * d_.sd) - 1;
+      p_ = sum * below / width;
+      q_ = sum * above / width;
+      beta_ = RegularizedBeta(p_, q_);
+      break;
+    }
+  }
+}
+
+double MomentSampler::quantile(double u) const {
+  switch (d_.kind) {
+    case MomentKind::normal: return d_.mean + d_.sd * normal_quantile(u);
+    case MomentKind::lognormal: return q_ == 0 ? d_.mean : std::exp(p_ + q_ * normal_quantile(u));
+    case MomentKind::beta: {
+      // Each half from its own end, so that values near either bound keep
+      // their precision as distances from it.
+      const double width = d_.upper - d_.lower;
+      const double value =
+          u <= 0.5 ? d_.lower + width * beta_.quantile(u) : d_.upper - width * beta_.upper_quantile(1 - u);
+      return std::clamp(value, d_.lower, d_.upper);
+    }
+    case MomentKind::uniform: return std::clamp(d_.lower + u * (d_.upper - d_.lower), d_.lower, d_.upper);
+    case MomentKind::fixed: return d_.mean;
+  }
+  return d_.mean;  // not reached: every kind is named above
+}
+
+}  // namespace tbx

@@ -1,0 +1,240 @@
+#include "prob/regularized_beta.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+
+#include "prob/normal.hpp"
+#include "prob/polynomial.hpp"
+
+namespace tbx {
+
+namespace {
+
+constexpr double EPSILON = std::numeric_limits<double>::epsilon();
+constexpr double LN_SQRT_2PI = 0.91893853320467274178;
+constexpr double LN2 = 0.69314718055994530942;
+/// Smallest magnitude a denominator of the continued fraction may take
+/// before it is replaced (Lentz's method needs one that is not zero).
+constexpr double TINY = 1e-300;
+/// Terms of the continued fraction. Away from the switch point it needs a few
+/// hundred at most; at the switch point about (a + b)^(1/3), 10^4 for shapes
+/// of 10^10, so this covers any shape a double can tell from a normal one.
+constexpr int MAX_FRACTION_TERMS = 100000;
+/// Steps of the inversion. Halley's method needs three or four; the
+/// bisection that takes over where a step would leave the bracket halves
+/// ln x, which reaches any double from the far tail in well under this many.
+constexpr int MAX_INVERSION_STEPS = 200;
+/// A step this small relative to x and to 1 - x ends the inversion: Halley's
+/// method converges cubically, so what remains after it lies far below the
+/// rounding of x.
+constexpr double LAST_STEP = 1e-9;
+/// Shapes from which log-gammas are replaced by Stirling's series.
+constexpr double STIRLING_FROM = 10.0;
+
+/// ln Gamma(x) - ((x - 1/2) ln x - x + ln sqrt(2 pi)) for x >= 10: Stirling's
+/// series, sum of B_2k / (2k (2k - 1) x^(2k - 1)) for k = 1..8
+/// (Abramowitz and Stegun 6.1.40); the first term left out is below 1e-17.
+double stirling_correction(double x) {
+  static constexpr std::array<double, 8> C = {-3617.0 / 122400, 1.0 / 156,  -691.0 / 360360, 1.0 / 1188,
+                                              -1.0 / 1680,      1.0 / 1260, -1.0 / 360,      1.0 / 12};
+  return horner(1 / (x * x), C) / x;
+}
+
+/// The continued fraction of I_x(a, b) = x^a (1 - x)^b / (a B(a, b)) * f
+/// (Abramowitz and Stegun 26.5.8), evaluated by the modified Lentz method
+/// (Thompson and Barnett, J. Comput. Phys. 64 (1986) 490). It converges
+/// quickly for x < (a + 1) / (a + b + 2).
+double continued_fraction(double a, double b, double x) {
+  const double sum = a + b;
+  double c = 1;
+  double d = 1 - sum * x / (a + 1);
+  if (std::fabs(d) < TINY) d = TINY;
+  d = 1 / d;
+  double f = d;
+  for (int m = 1; m <= MAX_FRACTION_TERMS; ++m) {
+    const double two_m = 2.0 * m;
+    for (const double term : {m * (b - m) * x / ((a - 1 + two_m) * (a + two_m)),
+                              -(a + m) * (sum + m) * x / ((a + two_m) * (a + 1 + two_m))}) {
+      d = 1 + term * d;
+      if (std::fabs(d) < TINY) d = TINY;
+      c = 1 + term / c;
+      if (std::fabs(c) < TINY) c = TINY;
+      d = 1 / d;
+      f *= d * c;
+    }
+    if (std::fabs(d * c - 1) <= EPSILON) break;
+  }
+  return f;
+}
+
+/// ln B(a, b) = ln(Gamma(a) Gamma(b) / Gamma(a + b)), without the
+/// cancellation of large log-gammas where either shape is large.
+double log_beta(double a, double b) {
+  if (a > b) std::swap(a, b);
+  if (b < STIRLING_FROM) return std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
+  const double sum = a + b;
+  const double corrections = stirling_correction(b) - stirling_correction(sum);
+  if (a < STIRLING_FROM) {
+    // ln Gamma(a + b) - ln Gamma(b) by Stirling's series for both, arranged
+    // so that no two large terms cancel.
+    return std::lgamma(a) - ((b - 0.5) * std::log1p(a / b) + a * std::log(sum) - a - corrections);
+  }
+  return LN_SQRT_2PI + a * std::log(a / sum) - b * std::log1p(a / b) + 0.5 * std::log(sum / (a * b)) +
+         stirling_correction(a) + corrections;
+}
+
+}  // namespace
+
+RegularizedBeta::RegularizedBeta(double p, double q)
+    : lower_(p, q), upper_(q, p) {}
+
+double RegularizedBeta::quantile(double u) const {
+  if (std::isnan(u)) return u;
+  return u <= 0.5 ? lower_.solve(u) : 1 - upper_.solve(1 - u);
+}
+
+double RegularizedBeta::upper_quantile(double v) const {
+  if (std::isnan(v)) return v;
+  return v <= 0.5 ? upper_.solve(v) : 1 - lower_.solve(1 - v);
+}
+
+RegularizedBeta::Tail::Tail(double a, double b)
+    : a_(a),
+      b_(b),
+      large_(a >= STIRLING_FROM && b >= STIRLING_FROM),
+      switch_x_((a + 1) / (a + b + 2)),
+      normal_start_(a >= 1 && b >= 1) {
+  const double sum = a + b;
+  if (large_) {
+    // ln(x^a y^b / B(a, b)) = a ln(x / x0) + b ln(y / y0) + log_scale, with
+    // x0 = a / (a + b), y0 = b / (a + b) and Stirling's series for B: the
+    // two large logarithms vanish together near the mean instead of
+    // cancelling against ln B.
+    // x0 + y0 = 1 exactly (the larger rounded, the smaller its exact
+    // complement): ln front depends on x0 only to second order then, while
+    // a rounded x0 and y0 each would cost a * eps in it.
+    if (a >= b) {
+      mean_x_ = a / sum;
+      mean_y_ = 1 - mean_x_;
+    } else {
+      mean_y_ = b / sum;
+      mean_x_ = 1 - mean_y_;
+    }
+    log_mean_x_ = std::log(mean_x_);
+    log_mean_y_ = std::log(mean_y_);
+    log_scale_ = -(LN_SQRT_2PI + 0.5 * std::log(sum / (a * b)) + stirling_correction(a) + stirling_correction(b) -
+                   stirling_correction(sum));
+    log_beta_ = 0;
+  } else {
+    log_beta_ = log_beta(a, b);
+    mean_x_ = mean_y_ = log_mean_x_ = log_mean_y_ = log_scale_ = 0;
+  }
+  if (normal_start_) {
+    h_ = 2 / (1 / (2 * a - 1) + 1 / (2 * b - 1));
+    shape_difference_ = 1 / (2 * b - 1) - 1 / (2 * a - 1);
+    log_b_over_a_ = std::log(b / a);
+    lower_mass_ = log_aw_ = bw_ = 0;
+  } else {
+    // x^a / a and (1 - x)^b / b at x = a / (a + b), in proportion to the
+    // probability below and above that point.
+    const double below = std::exp(a * std::log(a / (a + b))) / a;
+    const double above = std::exp(b * std::log(b / (a + b))) / b;
+    const double w = below + above;
+    lower_mass_ = below / w;
+    log_aw_ = std::log(a * w);
+    bw_ = b * w;
+    h_ = shape_difference_ = log_b_over_a_ = 0;
+  }
+}
+
+double RegularizedBeta::Tail::cdf(double x) const {
+  if (std::isnan(x)) return x;
+  if (x <= 0) return 0;
+  if (x >= 1) return 1;
+  const double y = 1 - x;
+  const double front = std::exp(log_front(x, std::log(x), std::log1p(-x)));
+  if (x < switch_x_) return front * continued_fraction(a_, b_, x) / a_;
+  return 1 - front * continued_fraction(b_, a_, y) / b_;
+}
+
+double RegularizedBeta::Tail::log_front(double x, double log_x, double log_y) const {
+  if (large_) {
+    // Near the mean from x - x0 = y0 - y, exact there; farther out from the
+    // logarithms, which neither underflow nor cancel much.
+    const double d = x - mean_x_;
+    if (std::fabs(d) < 0.5 * std::min(mean_x_, mean_y_)) {
+      return a_ * std::log1p(d / mean_x_) + b_ * std::log1p(-d / mean_y_) + log_scale_;
+    }
+    return a_ * (log_x - log_mean_x_) + b_ * (log_y - log_mean_y_) + log_scale_;
+  }
+  return a_ * log_x + b_ * log_y - log_beta_;
+}
+
+RegularizedBeta::Tail::Point RegularizedBeta::Tail::evaluate(double x, double y, double log_x,
+                                                             double log_y) const {
+  // d ln I / d ln x = x I'(x) / I, with x I'(x) = front / y.
+  const double log_power = log_front(x, log_x, log_y);
+  if (x < switch_x_) {
+    const double f = continued_fraction(a_, b_, x);
+    return {log_power + std::log(f / a_), a_ / (y * f)};
+  }
+  const double front = std::exp(log_power);
+  const double complement = front * continued_fraction(b_, a_, y) / b_;
+  return {std::log1p(-complement), front / (y * (1 - complement))};
+}
+
+double RegularizedBeta::Tail::first_guess(double t) const {
+  double log_x;
+  if (normal_start_) {
+    // Abramowitz and Stegun 26.5.22: x = a / (a + b e^(2w)) with w from the
+    // normal quantile.
+    const double z = -normal_quantile_fast(t);
+    const double lambda = (z * z - 3) / 6;
+    const double w = z * std::sqrt(h_ + lambda) / h_ - shape_difference_ * (lambda + 5.0 / 6 - 2 / (3 * h_));
+    const double e = log_b_over_a_ + 2 * w;
+    log_x = -(std::max(e, 0.0) + std::log1p(std::exp(-std::fabs(e))));  // -ln(1 + e^e)
+  } else if (t < lower_mass_) {
+    log_x = (log_aw_ + std::log(t)) / a_;  // I ~ x^a / (a B) near 0
+  } else {
+    log_x = std::log1p(-std::pow(bw_ * (1 - t), 1 / b_));  // 1 - I ~ (1 - x)^b / (b B) near 1
+  }
+  return log_x < 0 && std::isfinite(log_x) ? log_x : -LN2;
+}
+
+// Halley's method on ln I as a function of ln x, where either tail is nearly
+// a straight line (I ~ x^a), so that the far tails take as few steps as the
+// centre and x never leaves (0, 1). The root stays bracketed: a step that
+// would leave the bracket is replaced by halving it in ln x (or, while no
+// lower end is known, by doubling the distance of ln x from 0).
+double RegularizedBeta::Tail::solve(double t) const {
+  if (std::isnan(t)) return t;
+  if (t <= 0) return 0;
+  if (t >= 1) return 1;
+  const double log_t = std::log(t);
+  double lo = -std::numeric_limits<double>::infinity();
+  double hi = 0;
+  double z = first_guess(t);
+  for (int i = 0; i < MAX_INVERSION_STEPS; ++i) {
+    const double x = std::exp(z);
+    const double y = -std::expm1(z);
+    // ln(1 - x) from whichever of x and 1 - x is not close to 1.
+    const Point at = evaluate(x, y, z, x < 0.5 ? std::log1p(-x) : std::log(y));
+    const double miss = at.log_cdf - log_t;
+    if (miss == 0) break;
+    (miss < 0 ? lo : hi) = z;
+    const double newton = miss / at.slope;
+    const double correction = 0.5 * newton * (a_ - (b_ - 1) * x / y - at.slope);
+    const double step = std::fabs(correction) < 0.5 ? newton / (1 - correction) : newton;
+    double next = z - step;
+    if (std::fabs(step) <= LAST_STEP * std::min(1.0, y)) return std::exp(next);
+    if (!(next > lo && next < hi)) next = std::isinf(lo) ? 2 * hi - 1 : 0.5 * (lo + hi);
+    if (next == z) break;
+    z = next;
+  }
+  return std::exp(z);
+}
+
+}  // namespace tbx

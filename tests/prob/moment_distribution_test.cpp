@@ -1,0 +1,156 @@
+#include "prob/moment_distribution.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "prob/normal.hpp"
+#include "prob/regularized_beta.hpp"
+
+namespace {
+
+using tbx::MomentDistribution;
+using tbx::MomentKind;
+using tbx::MomentSampler;
+using tbx::RegularizedBeta;
+
+double relative_error(double value, double expected) { return std::fabs(value / expected - 1); }
+
+// I_x(p, q) from below (cdf) or from above (upper_tail, whose argument is
+// 1 - x), computed with mpmath at 50 digits for the exact double arguments:
+//   mpmath.betainc(p, q, 0, x, regularized=True)  (from above: (q, p, 0, 1 - x))
+// A few hundred ulps are allowed: the front factor x^p (1 - x)^q / B(p, q)
+// is formed from logarithms of size up to p ln x.
+TEST(RegularizedBeta, MatchesHighPrecisionValues) {
+  constexpr double TOLERANCE = 1e-13;
+  struct Row {
+    double p, q;
+    bool from_below;
+    double argument, expected;
+  };
+  const Row rows[] = {
+      {0.3, 2.5, true, 1e-30, 1.4052212040843843e-9},
+      {0.3, 2.5, true, 0.01, 0.35175549746174802},
+      {0.3, 2.5, true, 0.2, 0.80877953361028204},
+      {0.3, 2.5, false, 0.4, 0.021769109654919094},
+      {0.3, 2.5, false, 0.01, 1.6947529262581725e-6},
+      {50, 0.7, true, 0.2, 2.8578709033838819e-36},
+      {50, 0.7, true, 0.6, 2.5080535549512585e-12},
+      {50, 0.7, true, 0.99, 0.44190140734246686},
+      {50, 0.7, false, 0.01, 0.55809859265753289},
+      // Shapes where a plain difference of log-gammas would lose 1e-11.
+      {1244, 4355, true, 0.21, 0.013327796439875204},
+      {1244, 4355, false, 0.7779, 0.50355120148519915},
+  };
+  for (const Row& r : rows) {
+    const RegularizedBeta beta(r.p, r.q);
+    const double value = r.from_below ? beta.cdf(r.argument) : beta.upper_tail(r.argument);
+    EXPECT_LE(relative_error(value, r.expected), TOLERANCE)
+        << "p " << r.p << ", q " << r.q << (r.from_below ? ", x " : ", 1 - x ") << r.argument << ": " << value;
+  }
+}
+
+// Each quantile is solved from its own end, so the far tails keep their
+// relative precision on both sides (1e-12 and 1 - 1e-12 alike).
+TEST(RegularizedBeta, QuantilesInvertTheDistributionFunction) {
+  constexpr double TOLERANCE = 1e-12;
+  const double shapes[][2] = {{0.3, 2.5}, {2, 5}, {0.5, 0.5}, {50, 0.7}, {1244, 4355}};
+  for (const auto& s : shapes) {
+    const RegularizedBeta beta(s[0], s[1]);
+    for (double u : {1e-12, 1e-6, 0.1, 0.5}) {
+      const double x = beta.quantile(u);
+      EXPECT_LE(relative_error(beta.cdf(x), u), TOLERANCE) << "p " << s[0] << ", q " << s[1] << ", u " << u;
+      const double y = beta.upper_quantile(u);
+      EXPECT_LE(relative_error(beta.upper_tail(y), u), TOLERANCE)
+          << "p " << s[0] << ", q " << s[1] << ", u 1 - " << u;
+    }
+  }
+}
+
+// Mean and sd of 2e5 stratified draws u = (i + 1/2) / n, against the
+// distribution's own; stratification leaves far less error than independent
+// draws would, so a fraction of a standard error suffices.
+TEST(MomentSampler, DrawsHaveTheGivenMeanAndSd) {
+  constexpr int N = 200000;
+  struct Row {
+    MomentDistribution d;
+    double mean, sd;
+  };
+  const double uniform_sd = 3 / std::sqrt(12.0);
+  const Row rows[] = {
+      {{MomentKind::normal, 50, 8}, 50, 8},
+      {{MomentKind::lognormal, 2, 1.5}, 2, 1.5},
+      {{MomentKind::beta, 8.9, 5.6, 0, 50}, 8.9, 5.6},   // shapes 1.9 and 8.8
+      {{MomentKind::beta, 0.1, 0.2, 0, 1}, 0.1, 0.2},    // shapes 0.125 and 1.125
+      {{MomentKind::beta, 0.6, 0.15, 0.2, 2}, 0.6, 0.15},
+      {{MomentKind::uniform, 0, 0, 2, 5}, 3.5, uniform_sd},
+      {{MomentKind::fixed, 7}, 7, 0},
+  };
+  for (const Row& r : rows) {
+    const MomentSampler sampler(r.d);
+    double sum = 0, squares = 0;
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (int i = 0; i < N; ++i) {
+      const double v = sampler.quantile((i + 0.5) / N);
+      sum += v;
+      squares += v * v;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    const double mean = sum / N;
+    const double sd = std::sqrt((squares - sum * mean) / (N - 1));
+    const double standard_error = std::max(r.sd, 1e-300) / std::sqrt(double(N));
+    SCOPED_TRACE(tbx::moment_kind_name(r.d.kind));
+    EXPECT_NEAR(mean, r.mean, 0.5 * standard_error);
+    EXPECT_NEAR(sd, r.sd, 0.5 * standard_error * std::sqrt(2.0) + 1e-12 * r.mean);
+    if (r.d.kind == MomentKind::beta || r.d.kind == MomentKind::uniform) {
+      EXPECT_GE(low, r.d.lower);
+      EXPECT_LE(high, r.d.upper);
+    }
+  }
+  // Closed forms: the normal's quantile is exact; the lognormal's median is
+  // mean / sqrt(1 + (sd / mean)^2).
+  EXPECT_EQ(MomentSampler({MomentKind::normal, 50, 8}).quantile(0.975), 50 + 8 * tbx::normal_quantile(0.975));
+  EXPECT_NEAR(MomentSampler({MomentKind::lognormal, 2, 1.5}).quantile(0.5), 2 / 1.25, 1e-15);
+}
+
+TEST(MomentDistribution, ProblemsNameWhatWasExpected) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Row {
+    MomentDistribution d;
+    const char* problem;
+  };
+  const Row rows[] = {
+      {{MomentKind::normal, 50, 8}, ""},
+      {{MomentKind::normal, 50, 0}, ""},
+      {{MomentKind::normal, 50, -3}, "sd >= 0"},
+      {{MomentKind::normal, std::nan(""), 8}, "a finite number for mean"},
+      {{MomentKind::lognormal, 3, inf}, "a finite number for sd"},
+      {{MomentKind::lognormal, 0, 1}, "mean > 0 for a lognormal distribution"},
+      {{MomentKind::beta, 0.6, 0.15, 0.2, 2}, ""},
+      {{MomentKind::beta, 0.6, 0.15, -inf, 2}, "a finite number for lower"},
+      {{MomentKind::beta, 0.6, 0.15, 2, 0.2}, "lower below upper = 0.2"},
+      {{MomentKind::beta, 2.5, 0.15, 0.2, 2}, "mean between lower = 0.2 and upper = 2"},
+      {{MomentKind::beta, 0.2, 0.15, 0.2, 2}, "mean between lower = 0.2 and upper = 2"},
+      {{MomentKind::beta, 0.6, 0, 0.2, 2}, "sd > 0 for a beta distribution"},
+      {{MomentKind::beta, 8.9, 5.6, 0, 50}, ""},
+      {{MomentKind::beta, 8.9, 21, 0, 50}, "sd below sqrt((mean - lower) * (upper - mean)) = 19.1256"},
+      {{MomentKind::beta, 1, 2, 0, 5}, "sd below sqrt((mean - lower) * (upper - mean)) = 2"},
+      {{MomentKind::uniform, inf, -1, 2, 5}, ""},  // mean and sd are not read
+      {{MomentKind::uniform, 0, 0, 5, 5}, "lower below upper = 5"},
+      {{MomentKind::uniform, 0, 0, 2, std::nan("")}, "a finite number for upper"},
+      {{MomentKind::fixed, -4, -1}, ""},
+      {{MomentKind::fixed, inf}, "a finite number for mean"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(tbx::moment_distribution_problem(r.d), r.problem)
+        << tbx::moment_kind_name(r.d.kind) << " mean " << r.d.mean << " sd " << r.d.sd << " on [" << r.d.lower
+        << ", " << r.d.upper << "]";
+  }
+}
+
+}  // namespace
