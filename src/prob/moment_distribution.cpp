@@ -91,12 +91,11 @@ double MomentSampler::quantile(double u) const {
     case MomentKind::normal: return d_.mean + d_.sd * normal_quantile(u);
     case MomentKind::lognormal: return q_ == 0 ? d_.mean : std::exp(p_ + q_ * normal_quantile(u));
     case MomentKind::beta: {
-      // Each half from its own end, so that values near either bound keep
-      // their precision as distances from it.
+      // From the nearer bound, so that values close to either keep their
+      // precision as distances from it.
+      const BetaPoint at = beta_.quantile(u);
       const double width = d_.upper - d_.lower;
-      const double value =
-          u <= 0.5 ? d_.lower + width * beta_.quantile(u) : d_.upper - width * beta_.upper_quantile(1 - u);
-      return std::clamp(value, d_.lower, d_.upper);
+      return std::clamp(at.x <= at.y ? d_.lower + width * at.x : d_.upper - width * at.y, d_.lower, d_.upper);
     }
     case MomentKind::uniform: return std::clamp(d_.lower + u * (d_.upper - d_.lower), d_.lower, d_.upper);
     case MomentKind::fixed: return d_.mean;

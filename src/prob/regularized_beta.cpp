@@ -31,6 +31,10 @@ constexpr int MAX_INVERSION_STEPS = 200;
 /// method converges cubically, so what remains after it lies far below the
 /// rounding of x.
 constexpr double LAST_STEP = 1e-9;
+/// Beyond the switch point I = 1 - complement, except where that would
+/// cancel (I can be small there, for a shape below 1 at the far end); the
+/// fraction from x converges there too, only more slowly.
+constexpr double MAX_COMPLEMENT = 0.9;
 /// Shapes from which log-gammas are replaced by Stirling's series.
 constexpr double STIRLING_FROM = 10.0;
 
@@ -91,14 +95,14 @@ double log_beta(double a, double b) {
 RegularizedBeta::RegularizedBeta(double p, double q)
     : lower_(p, q), upper_(q, p) {}
 
-double RegularizedBeta::quantile(double u) const {
-  if (std::isnan(u)) return u;
-  return u <= 0.5 ? lower_.solve(u) : 1 - upper_.solve(1 - u);
-}
-
-double RegularizedBeta::upper_quantile(double v) const {
-  if (std::isnan(v)) return v;
-  return v <= 0.5 ? upper_.solve(v) : 1 - lower_.solve(1 - v);
+BetaPoint RegularizedBeta::quantile(double u) const {
+  if (std::isnan(u)) return {u, u};
+  if (u <= lower_.switch_mass()) {
+    const double x = lower_.solve(u);
+    return {x, 1 - x};
+  }
+  const double y = upper_.solve(1 - u);
+  return {1 - y, y};
 }
 
 RegularizedBeta::Tail::Tail(double a, double b)
@@ -148,16 +152,20 @@ RegularizedBeta::Tail::Tail(double a, double b)
     bw_ = b * w;
     h_ = shape_difference_ = log_b_over_a_ = 0;
   }
+  switch_mass_ = std::exp(log_front(switch_x_, std::log(switch_x_), std::log1p(-switch_x_))) *
+                 continued_fraction(a, b, switch_x_) / a;
 }
 
 double RegularizedBeta::Tail::cdf(double x) const {
   if (std::isnan(x)) return x;
   if (x <= 0) return 0;
   if (x >= 1) return 1;
-  const double y = 1 - x;
   const double front = std::exp(log_front(x, std::log(x), std::log1p(-x)));
-  if (x < switch_x_) return front * continued_fraction(a_, b_, x) / a_;
-  return 1 - front * continued_fraction(b_, a_, y) / b_;
+  if (x >= switch_x_) {
+    const double complement = front * continued_fraction(b_, a_, 1 - x) / b_;
+    if (complement <= MAX_COMPLEMENT) return 1 - complement;
+  }
+  return front * continued_fraction(a_, b_, x) / a_;
 }
 
 double RegularizedBeta::Tail::log_front(double x, double log_x, double log_y) const {
@@ -181,9 +189,12 @@ RegularizedBeta::Tail::Point RegularizedBeta::Tail::evaluate(double x, double y,
     const double f = continued_fraction(a_, b_, x);
     return {log_power + std::log(f / a_), a_ / (y * f)};
   }
+  // Beyond the switch point, where the root never lies, I only has to come
+  // out above the mass up to that point; 1 - complement may cancel there
+  // (a shape below 1 at the far end), and I increases.
   const double front = std::exp(log_power);
-  const double complement = front * continued_fraction(b_, a_, y) / b_;
-  return {std::log1p(-complement), front / (y * (1 - complement))};
+  const double cdf = std::max(1 - front * continued_fraction(b_, a_, y) / b_, switch_mass_);
+  return {std::log(cdf), front / (y * cdf)};
 }
 
 double RegularizedBeta::Tail::first_guess(double t) const {
@@ -218,10 +229,11 @@ double RegularizedBeta::Tail::solve(double t) const {
   double hi = 0;
   double z = first_guess(t);
   for (int i = 0; i < MAX_INVERSION_STEPS; ++i) {
+    // 1 - x and its logarithm from whichever of x and 1 - x is not close to 1.
     const double x = std::exp(z);
-    const double y = -std::expm1(z);
-    // ln(1 - x) from whichever of x and 1 - x is not close to 1.
-    const Point at = evaluate(x, y, z, x < 0.5 ? std::log1p(-x) : std::log(y));
+    const bool small = x < 0.5;
+    const double y = small ? 1 - x : -std::expm1(z);
+    const Point at = evaluate(x, y, z, small ? std::log1p(-x) : std::log(y));
     const double miss = at.log_cdf - log_t;
     if (miss == 0) break;
     (miss < 0 ? lo : hi) = z;

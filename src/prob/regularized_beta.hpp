@@ -6,9 +6,17 @@
 //
 // Each tail is computed from its own side (the lower one from x, the upper
 // one from y = 1 - x), so that probabilities close to 0 at either end keep
-// their relative accuracy and quantiles close to 1 keep theirs in 1 - x.
+// their relative accuracy, and so are quantiles, so that points close to 1
+// keep theirs in 1 - x.
 
 namespace tbx {
+
+/// A point of [0, 1] as x and 1 - x, each correctly rounded: the one of the
+/// two that is computed is exact, the other its complement.
+struct BetaPoint {
+  double x;
+  double y;  ///< 1 - x
+};
 
 class RegularizedBeta {
  public:
@@ -20,11 +28,9 @@ class RegularizedBeta {
   /// 1 - I_{1-y}(p, q) = I_y(q, p): the probability above 1 - y, y in [0, 1].
   double upper_tail(double y) const { return upper_.cdf(y); }
 
-  /// The x with I_x(p, q) = u, u in [0, 1].
-  double quantile(double u) const;
-  /// The y with upper_tail(y) = v, v in [0, 1]: 1 - x for the x above which
-  /// the probability is v, exact in y where x lies close to 1.
-  double upper_quantile(double v) const;
+  /// The x with I_x(p, q) = u, u in [0, 1]. Where u lies close to 1, 1 - u
+  /// (exact for a double u >= 1/2) is what fixes the point.
+  BetaPoint quantile(double u) const;
 
  private:
   /// The distribution seen from one end: shapes (a, b) = (p, q) from below,
@@ -33,8 +39,10 @@ class RegularizedBeta {
    public:
     Tail(double a, double b);
     double cdf(double x) const;
-    /// The x with I_x(a, b) = t, for t in (0, 0.5] (any t in (0, 1) works,
-    /// less precisely above 0.5).
+    /// I at the switch point of the continued fraction: quantiles up to it
+    /// are solved from this end, those above it from the other.
+    double switch_mass() const { return switch_mass_; }
+    /// The x with I_x(a, b) = t, for t in [0, switch_mass()].
     double solve(double t) const;
 
    private:
@@ -51,6 +59,7 @@ class RegularizedBeta {
     bool large_;  // both shapes large: the front factor relative to its value at the mean
     double log_beta_, mean_x_, mean_y_, log_mean_x_, log_mean_y_, log_scale_;
     double switch_x_;  // below it the fraction converges fast from x, above it from 1 - x
+    double switch_mass_;
     // Starting point, both shapes >= 1: a normal approximation.
     bool normal_start_;
     double h_, shape_difference_, log_b_over_a_;
