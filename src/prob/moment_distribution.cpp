@@ -48,12 +48,13 @@ std::string moment_distribution_problem(const MomentDistribution& d) {
   if (central && d.sd < 0) return "sd >= 0";
   if (d.kind == MomentKind::lognormal && d.mean <= 0) return "mean > 0 for a lognormal distribution";
   if (bounded && !(d.lower < d.upper)) return "lower below upper = " + number_text(d.upper);
+  if (bounded && !std::isfinite(d.upper - d.lower)) return "a finite upper - lower";
   if (d.kind != MomentKind::beta) return "";
   if (!(d.mean > d.lower && d.mean < d.upper)) {
     return "mean between lower = " + number_text(d.lower) + " and upper = " + number_text(d.upper);
   }
   if (d.sd == 0) return "sd > 0 for a beta distribution";
-  const double largest = std::sqrt((d.mean - d.lower) * (d.upper - d.mean));
+  const double largest = std::sqrt(d.mean - d.lower) * std::sqrt(d.upper - d.mean);
   if (!(d.sd < largest)) return "sd below sqrt((mean - lower) * (upper - mean)) = " + number_text(largest, 6);
   return "";
 }
@@ -77,7 +78,7 @@ MomentSampler::MomentSampler(const MomentDistribution& d) : d_(d), beta_(1, 1) {
       // v = (sd / width)^2; p + q = m (1 - m) / v - 1, p = m (p + q).
       const double width = d_.upper - d_.lower;
       const double below = d_.mean - d_.lower, above = d_.upper - d_.mean;
-      const double sum = below * above / (d_.sd * d_.sd) - 1;
+      const double sum = (below / d_.sd) * (above / d_.sd) - 1;
       p_ = sum * below / width;
       q_ = sum * above / width;
       beta_ = RegularizedBeta(p_, q_);

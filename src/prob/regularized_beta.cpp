@@ -19,11 +19,11 @@ constexpr double LN2 = 0.69314718055994530942;
 /// Smallest magnitude a denominator of the continued fraction may take
 /// before it is replaced (Lentz's method needs one that is not zero).
 constexpr double TINY = 1e-300;
-/// Terms of the continued fraction. Away from the switch point it needs a few
-/// hundred at most; at the switch point about (a + b)^(1/3), 10^4 for shapes
-/// of 10^10, so this covers any shape a double can tell from a normal one.
+/// Terms of the continued fraction. A standard deviation or more below the
+/// switch point it needs a few hundred at most; at the point itself about
+/// (a + b)^(1/3): 10^4 for shapes of 10^10, so this covers shapes to 10^13.
 constexpr int MAX_FRACTION_TERMS = 100000;
-/// Steps of the inversion. Halley's method needs three or four; the
+/// Steps of the inversion. Halley's method needs two to four; the
 /// bisection that takes over where a step would leave the bracket halves
 /// ln x, which reaches any double from the far tail in well under this many.
 constexpr int MAX_INVERSION_STEPS = 200;
@@ -114,12 +114,12 @@ RegularizedBeta::Tail::Tail(double a, double b)
   const double sum = a + b;
   if (large_) {
     // ln(x^a y^b / B(a, b)) = a ln(x / x0) + b ln(y / y0) + log_scale, with
-    // x0 = a / (a + b), y0 = b / (a + b) and Stirling's series for B: the
-    // two large logarithms vanish together near the mean instead of
-    // cancelling against ln B.
-    // x0 + y0 = 1 exactly (the larger rounded, the smaller its exact
-    // complement): ln front depends on x0 only to second order then, while
-    // a rounded x0 and y0 each would cost a * eps in it.
+    // the mean x0 = a / (a + b), y0 = 1 - x0 and Stirling's series for B:
+    // the two large logarithms vanish together near the mean instead of
+    // cancelling against ln B. With x0 + y0 = 1 exactly (the larger one
+    // rounded, the other its exact complement) the sum depends on the
+    // rounding of x0 only to second order; a separately rounded y0 would
+    // cost about a * eps.
     if (a >= b) {
       mean_x_ = a / sum;
       mean_y_ = 1 - mean_x_;

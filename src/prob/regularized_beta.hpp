@@ -4,10 +4,10 @@
 // inverse, to near full double precision in both tails and for shapes below
 // 1. Nothing here prints or ends the run: every input has an answer.
 //
-// Each tail is computed from its own side (the lower one from x, the upper
-// one from y = 1 - x), so that probabilities close to 0 at either end keep
-// their relative accuracy, and so are quantiles, so that points close to 1
-// keep theirs in 1 - x.
+// Each tail is computed from its own end (the lower one from x, the upper
+// one from y = 1 - x), and each quantile is solved from the end it lies
+// towards: probabilities close to 0 at either end keep their relative
+// accuracy, and points close to 1 keep theirs in 1 - x.
 
 namespace tbx {
 
