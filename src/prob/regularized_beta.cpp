@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <initializer_list>
 #include <limits>
 
 #include "prob/normal.hpp"
@@ -47,31 +46,39 @@ double stirling_correction(double x) {
   return horner(1 / (x * x), C) / x;
 }
 
-/// The continued fraction of I_x(a, b) = x^a (1 - x)^b / (a B(a, b)) * f
-/// (Abramowitz and Stegun 26.5.8), evaluated by the modified Lentz method
-/// (Thompson and Barnett, J. Comput. Phys. 64 (1986) 490). It converges
-/// quickly for x < (a + 1) / (a + b + 2).
+/// The continued fraction of I_x(a, b) = x^a (1 - x)^b / (a B(a, b)) * f,
+///   f = 1 / (1 + d1 / (1 + d2 / (1 + d3 / ...))),
+///   d(2m) = m (b - m) x / ((a + 2m - 1) (a + 2m)),
+///   d(2m+1) = -(a + m) (a + b + m) x / ((a + 2m) (a + 2m + 1))
+/// (Abramowitz and Stegun 26.5.8). It converges quickly for
+/// x < (a + 1) / (a + b + 2). It is evaluated on its even part, whose n-th
+/// approximant is the 2n-th of the fraction above, two terms per step:
+///   f = 1 / (1 + d1 / H),
+///   H = 1 + d2 - d2 d3 / (1 + d3 + d4 - d4 d5 / (1 + d5 + d6 - ...)),
+/// and H by the modified Lentz method (Thompson and Barnett, J. Comput.
+/// Phys. 64 (1986) 490).
 double continued_fraction(double a, double b, double x) {
   const double sum = a + b;
-  double c = 1;
-  double d = 1 - sum * x / (a + 1);
-  if (std::fabs(d) < TINY) d = TINY;
-  d = 1 / d;
-  double f = d;
-  for (int m = 1; m <= MAX_FRACTION_TERMS; ++m) {
-    const double two_m = 2.0 * m;
-    for (const double term : {m * (b - m) * x / ((a - 1 + two_m) * (a + two_m)),
-                              -(a + m) * (sum + m) * x / ((a + two_m) * (a + 1 + two_m))}) {
-      d = 1 + term * d;
-      if (std::fabs(d) < TINY) d = TINY;
-      c = 1 + term / c;
-      if (std::fabs(c) < TINY) c = TINY;
-      d = 1 / d;
-      f *= d * c;
-    }
-    if (std::fabs(d * c - 1) <= EPSILON) break;
+  const auto odd = [&](double m) { return -(a + m) * (sum + m) * x / ((a + 2 * m) * (a + 2 * m + 1)); };
+  const auto even = [&](double m) { return m * (b - m) * x / ((a + 2 * m - 1) * (a + 2 * m)); };
+  double last_even = even(1);
+  double h = 1 + last_even;
+  if (std::fabs(h) < TINY) h = TINY;
+  double c = h, d = 0;
+  for (int k = 2; k <= MAX_FRACTION_TERMS; ++k) {
+    const double next_odd = odd(k - 1), next_even = even(k);
+    const double numerator = -last_even * next_odd, denominator = 1 + next_odd + next_even;
+    last_even = next_even;
+    d = denominator + numerator * d;
+    if (std::fabs(d) < TINY) d = TINY;
+    c = denominator + numerator / c;
+    if (std::fabs(c) < TINY) c = TINY;
+    d = 1 / d;
+    const double delta = c * d;
+    h *= delta;
+    if (std::fabs(delta - 1) <= EPSILON) break;
   }
-  return f;
+  return 1 / (1 + odd(0) / h);
 }
 
 /// ln B(a, b) = ln(Gamma(a) Gamma(b) / Gamma(a + b)), without the
