@@ -81,20 +81,17 @@ double continued_fraction(double a, double b, double x) {
   return 1 / (1 + odd(0) / h);
 }
 
-/// ln B(a, b) = ln(Gamma(a) Gamma(b) / Gamma(a + b)), without the
-/// cancellation of large log-gammas where either shape is large.
+/// ln B(a, b) = ln(Gamma(a) Gamma(b) / Gamma(a + b)) where a shape lies
+/// below 10 (two large shapes are handled relative to the mean instead),
+/// without the cancellation of two large log-gammas where the other is large.
 double log_beta(double a, double b) {
   if (a > b) std::swap(a, b);
   if (b < STIRLING_FROM) return std::lgamma(a) + std::lgamma(b) - std::lgamma(a + b);
+  // ln Gamma(a + b) - ln Gamma(b) by Stirling's series for both, arranged so
+  // that no two large terms cancel.
   const double sum = a + b;
-  const double corrections = stirling_correction(b) - stirling_correction(sum);
-  if (a < STIRLING_FROM) {
-    // ln Gamma(a + b) - ln Gamma(b) by Stirling's series for both, arranged
-    // so that no two large terms cancel.
-    return std::lgamma(a) - ((b - 0.5) * std::log1p(a / b) + a * std::log(sum) - a - corrections);
-  }
-  return LN_SQRT_2PI + a * std::log(a / sum) - b * std::log1p(a / b) + 0.5 * std::log(sum / (a * b)) +
-         stirling_correction(a) + corrections;
+  return std::lgamma(a) - ((b - 0.5) * std::log1p(a / b) + a * std::log(sum) - a + stirling_correction(sum) -
+                           stirling_correction(b));
 }
 
 }  // namespace
