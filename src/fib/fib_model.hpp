@@ -25,6 +25,7 @@
 #include "fib/fib_job.hpp"
 #include "model/limit_state_model.hpp"
 #include "prob/moment_distribution.hpp"
+#include "prob/normal.hpp"
 
 namespace tbx {
 
@@ -88,6 +89,23 @@ class FibModel {
   template <typename KeptValues>
   double cover_load(const KeptValues& kept, const TimePoint& point, double tj, double r) const {
     return critical_depth(kept[DX], kept[C0], kept[CS], r, spread_mm2(kept, point, tj));
+  }
+
+  /// The time at which C(a, t) reaches Ccrit = r, in closed form: Dapp(t) t
+  /// = DIFFUSION t0^alpha t^(1 - alpha) grows as a power of t, and C = Ccrit
+  /// where it equals ((a - dx) / (2 z))^2 with 1 - erf(z) = (Ccrit - C0) /
+  /// (Cs_dx - C0). NaN where C does not cross Ccrit once from below (alpha
+  /// >= 1, no ingress, the cover in the convection zone, Ccrit outside
+  /// (C0, Cs_dx)).
+  template <typename KeptValues>
+  double initiation_time(const KeptValues& kept, double r) const {
+    const double a = kept[COVER], dx = kept[DX], c0 = kept[C0], cs = kept[CS];
+    const double diffusion = kept[DIFFUSION], alpha = kept[ALPHA];
+    if (!(cs > c0 && a > dx && diffusion > 0 && alpha < 1)) return std::nan("");
+    const double share = (r - c0) / (cs - c0);
+    if (!(share > 0 && share < 1)) return std::nan("");
+    const double half_depth = (a - dx) / (2 * (normal_quantile_wichura(1 - share / 2) / std::sqrt(2.0)));
+    return std::pow(half_depth * half_depth / (diffusion * std::pow(FIB_T0_YEARS, alpha)), 1 / (1 - alpha));
   }
 
   /// The depth beyond dx at which C0 + (cs - C0) (1 - erf(x / (2 sqrt(spread))))

@@ -10,6 +10,7 @@
 // lognormal temperature shares that number's inversion.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -76,6 +77,12 @@ class ChlorideModel {
   template <typename KeptValues>
   double cover_load(const KeptValues& kept, const TimePoint& point, double tj, double /*r*/) const {
     return load(kept, point, tj);
+  }
+
+  /// No closed form: the summary searches the time (see initiation.cpp).
+  template <typename KeptValues>
+  double initiation_time(const KeptValues&, double) const {
+    return std::nan("");
   }
 
   /// I: a negative G, or one that is not a number, is a failure.

@@ -39,6 +39,9 @@
 //   double unit_load(double t) const;    (only where age_shared())
 //   std::vector<RandomSource> sources() const;
 //   CoverDistribution cover() const;
+//   double initiation_time(const K& kept, double r) const;
+//                                        when G first becomes negative, in
+//                                        closed form; NaN: search for it
 //   double cover_load(const K& kept, const TimePoint&, double tj, double r) const;
 //                                        the cover, mm, below which the
 //                                        simulation (resistance r) fails at tj

@@ -89,8 +89,8 @@ MomentSampler::MomentSampler(const MomentDistribution& d) : d_(d), beta_(1, 1) {
 
 double MomentSampler::quantile(double u) const {
   switch (d_.kind) {
-    case MomentKind::normal: return d_.mean + d_.sd * normal_quantile(u);
-    case MomentKind::lognormal: return q_ == 0 ? d_.mean : std::exp(p_ + q_ * normal_quantile(u));
+    case MomentKind::normal: return d_.mean + d_.sd * normal_quantile_wichura(u);
+    case MomentKind::lognormal: return q_ == 0 ? d_.mean : std::exp(p_ + q_ * normal_quantile_wichura(u));
     case MomentKind::beta: {
       // From the nearer bound, so that values close to either keep their
       // precision as distances from it.

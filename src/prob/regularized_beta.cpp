@@ -34,6 +34,11 @@ constexpr double LAST_STEP = 1e-9;
 /// cancel (I can be small there, for a shape below 1 at the far end); the
 /// fraction from x converges there too, only more slowly.
 constexpr double MAX_COMPLEMENT = 0.9;
+/// The table of starting points: from t = e^-23 (below any uniform number
+/// of the generator) to the switch mass, in this many equal steps of ln t.
+/// Cubic interpolation in it comes within the last step's size of the root.
+constexpr double START_LOG_T_FIRST = -23.0;
+constexpr int START_POINTS = 1024;
 /// Shapes from which log-gammas are replaced by Stirling's series.
 constexpr double STIRLING_FROM = 10.0;
 
@@ -158,6 +163,37 @@ RegularizedBeta::Tail::Tail(double a, double b)
   }
   switch_mass_ = std::exp(log_front(switch_x_, std::log(switch_x_), std::log1p(-switch_x_))) *
                  continued_fraction(a, b, switch_x_) / a;
+  tabulate_starts();
+}
+
+void RegularizedBeta::Tail::tabulate_starts() {
+  const double last = std::log(switch_mass_);
+  if (!(last > START_LOG_T_FIRST)) return;
+  start_log_t0_ = START_LOG_T_FIRST;
+  start_step_ = (last - START_LOG_T_FIRST) / (START_POINTS - 1);
+  std::vector<double> table(START_POINTS);
+  // Each root from the one before, a short way off.
+  for (int k = 0; k < START_POINTS; ++k) {
+    const double log_t = start_log_t0_ + k * start_step_;
+    const double t = std::exp(log_t);
+    const double z = k == 0 ? first_guess(t) : table[static_cast<std::size_t>(k - 1)];
+    const double x = solve_from(log_t, z);
+    if (!(x > 0 && x < 1)) return;  // beyond what a double holds: no table
+    table[static_cast<std::size_t>(k)] = std::log(x);
+  }
+  start_log_x_ = std::move(table);
+}
+
+double RegularizedBeta::Tail::tabulated_start(double log_t) const {
+  if (start_log_x_.empty()) return std::nan("");
+  const double position = (log_t - start_log_t0_) / start_step_;
+  if (!(position >= 1 && position <= START_POINTS - 2)) return std::nan("");
+  // Cubic through the four table points around the position.
+  const int k = std::min(static_cast<int>(position), START_POINTS - 3);
+  const double f = position - k;
+  const double* y = &start_log_x_[static_cast<std::size_t>(k - 1)];
+  const double fm = f - 1, fp = f + 1, f2 = f - 2;
+  return (-f * fm * f2 * y[0] + 3 * fp * fm * f2 * y[1] - 3 * fp * f * f2 * y[2] + fp * f * fm * y[3]) / 6;
 }
 
 double RegularizedBeta::Tail::cdf(double x) const {
@@ -229,9 +265,13 @@ double RegularizedBeta::Tail::solve(double t) const {
   if (t <= 0) return 0;
   if (t >= 1) return 1;
   const double log_t = std::log(t);
+  const double start = tabulated_start(log_t);
+  return solve_from(log_t, start < 0 ? start : first_guess(t));
+}
+
+double RegularizedBeta::Tail::solve_from(double log_t, double z) const {
   double lo = -std::numeric_limits<double>::infinity();
   double hi = 0;
-  double z = first_guess(t);
   for (int i = 0; i < MAX_INVERSION_STEPS; ++i) {
     // 1 - x and its logarithm from whichever of x and 1 - x is not close to 1.
     const double x = std::exp(z);

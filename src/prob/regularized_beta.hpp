@@ -9,6 +9,8 @@
 // towards: probabilities close to 0 at either end keep their relative
 // accuracy, and points close to 1 keep theirs in 1 - x.
 
+#include <vector>
+
 namespace tbx {
 
 /// A point of [0, 1] as x and 1 - x, each correctly rounded: the one of the
@@ -54,6 +56,12 @@ class RegularizedBeta {
     double log_front(double x, double log_x, double log_y) const;
     Point evaluate(double x, double y, double log_x, double log_y) const;
     double first_guess(double t) const;
+    /// The iteration for ln I = log_t from ln x = z.
+    double solve_from(double log_t, double z) const;
+    /// ln x of the root for ln t, interpolated in the table of starts; NaN
+    /// outside it.
+    double tabulated_start(double log_t) const;
+    void tabulate_starts();
 
     double a_, b_;
     bool large_;  // both shapes large: the front factor relative to its value at the mean
@@ -65,6 +73,10 @@ class RegularizedBeta {
     double h_, shape_difference_, log_b_over_a_;
     // Starting point otherwise: power laws of each end.
     double lower_mass_, log_aw_, bw_;
+    // Roots at equal steps of ln t up to the switch mass: a start so close
+    // that one step of the iteration ends it.
+    std::vector<double> start_log_x_;
+    double start_log_t0_ = 0.0, start_step_ = 0.0;
   };
 
   Tail lower_, upper_;

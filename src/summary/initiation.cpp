@@ -50,7 +50,7 @@ double crossing(const SimulationModel& model, std::int64_t j, double a, double b
       next = 0.5 * (ta + tb);
       x = x_of(next);
     }
-    const double s = model.at(next)->load(j);
+    const double s = model.load(j, next);
     const double h = h_of(s);
     if (r - s >= 0) {
       ta = next;
@@ -155,7 +155,10 @@ std::vector<double> initiation_times(const SimulationModel& model) {
         const double b = times[static_cast<std::size_t>(f - 1)];
         const double sa = model.load_before_failure(j);
         const double sb = model.load_at_failure(j);
-        t = curve && a < b ? curve->crossing(j, a, b, sa, sb) : std::nan("");
+        // The closed form kept within the bracket that the time points give.
+        t = a < b ? model.initiation_time(j) : std::nan("");
+        if (!std::isnan(t)) t = std::min(b, std::max(t, std::nextafter(a, b)));
+        if (std::isnan(t) && curve && a < b) t = curve->crossing(j, a, b, sa, sb);
         if (std::isnan(t)) t = a < b ? crossing(model, j, a, b, sa, sb) : b;
       }
       out[static_cast<std::size_t>(j - 1)] = t;

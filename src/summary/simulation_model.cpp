@@ -1,5 +1,6 @@
 #include "summary/simulation_model.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "fib/fib_model.hpp"
@@ -71,11 +72,20 @@ class EngineSimulations final : public SimulationModel {
   double unit_load(double t) const override { return model().unit_load(t); }
 
   std::unique_ptr<const AtTime> at(double t) const override { return std::make_unique<Point>(*this, t); }
+  double load(std::int64_t j, double t) const override { return Point(*this, t).load(j); }
 
   void cover_loads(double t, std::vector<double>& s) const override {
     const Point point(*this, t);
     prepared_resize(s, static_cast<std::size_t>(nsim()));
-    for (std::int64_t j = 1; j <= nsim(); ++j) s[static_cast<std::size_t>(j - 1)] = point.cover_load(j);
+    constexpr std::int64_t CHUNK = 4096;
+    for_each_chunk((nsim() + CHUNK - 1) / CHUNK, threads(), [&](std::int64_t c) {
+      for (std::int64_t j = c * CHUNK + 1, last = std::min(nsim(), (c + 1) * CHUNK); j <= last; ++j) {
+        s[static_cast<std::size_t>(j - 1)] = point.cover_load(j);
+      }
+    });
+  }
+  double initiation_time(std::int64_t j) const override {
+    return model().initiation_time(engine_.row(j), resistance(j));
   }
   CoverDistribution cover() const override { return model().cover(); }
   std::vector<Source> sources() const override { return model().sources(); }

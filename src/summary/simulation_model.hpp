@@ -77,6 +77,13 @@ class SimulationModel {
     const SimulationModel& model_;
   };
   virtual std::unique_ptr<const AtTime> at(double t) const = 0;
+  /// S of simulation j at time t: at(t)->load(j) for one simulation, without
+  /// preparing the time for all.
+  virtual double load(std::int64_t j, double t) const = 0;
+
+  /// When G of simulation j first becomes negative, where the model knows it
+  /// in closed form; NaN where the time is to be searched.
+  virtual double initiation_time(std::int64_t j) const = 0;
 
   /// Per simulation (0-based), the cover below which it fails at time t, mm.
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;

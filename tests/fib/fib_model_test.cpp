@@ -77,6 +77,30 @@ TEST(FibModel, OnlyTheCoverRandomGivesTheClosedForm) {
   EXPECT_LT(run.results.pf[3], 90.0);
 }
 
+TEST(FibModel, ClosedFormInitiationTimesAgreeWithTheTimePoints) {
+  FibJob job = cover_only_job(20000);
+  job.times = {2, 5, 10, 20, 50, 100};
+  job.inputs[FIB_D_RCM0].distribution = {MomentKind::normal, 8.9, 1.8, 0, 0};
+  job.inputs[FIB_ALPHA].distribution = {MomentKind::beta, 0.45, 0.12, 0, 1};
+  job.inputs[FIB_CCRIT].distribution = {MomentKind::beta, 0.6, 0.15, 0.2, 2.0};
+  const FibSeries run(job, 2);
+  const std::vector<double> t = initiation_times(*run.simulations);
+  for (std::size_t i = 0; i < job.times.size(); ++i) {
+    std::int64_t initiated = 0;
+    for (const double tj : t) initiated += tj <= job.times[i];
+    EXPECT_EQ(initiated, run.simulations->failures()[i]) << job.times[i];
+  }
+  // Between two time points, the time found is where C reaches Ccrit.
+  int checked = 0;
+  for (std::int64_t j = 1; j <= job.simulations && checked < 50; ++j) {
+    const double tj = t[static_cast<std::size_t>(j - 1)];
+    if (!(tj > job.times.front() && tj < job.times.back())) continue;
+    EXPECT_NEAR(run.simulations->load(j, tj), run.simulations->resistance(j), 1e-9) << j;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 50);
+}
+
 TEST(FibModel, ConvectionZoneAndCriticalDepthLimits) {
   FibModel::TimePoint point;
   point.t = 10;

@@ -23,6 +23,8 @@ const QuantileCase QUANTILES[] = {
 TEST(NormalQuantile, MatchesHighPrecisionValues) {
   for (const QuantileCase& c : QUANTILES) {
     EXPECT_NEAR(normal_quantile(c.p), c.z, 4e-16 * std::fabs(c.z) + 1e-300) << "p = " << c.p;
+    // The samplers' rational form: within a few units in the last place.
+    EXPECT_NEAR(normal_quantile_wichura(c.p), c.z, 1e-15 * std::fabs(c.z) + 1e-300) << "p = " << c.p;
     // The fast form used for correlations: about 1e-9.
     if (c.p > 1e-300) {
       EXPECT_NEAR(normal_quantile_fast(c.p), c.z, 1.2e-9 * std::max(1.0, std::fabs(c.z))) << c.p;
