@@ -52,15 +52,14 @@ void inputs_table(std::string& out, const FibJob& job) {
     const FibInput& input = job.inputs[i];
     const MomentDistribution& d = input.distribution;
     const bool bounded = d.kind == MomentKind::beta || d.kind == MomentKind::uniform;
-    const bool has_sd = d.kind != MomentKind::fixed;
-    // A uniform variable is given by its bounds; its mean and sd follow.
-    const double mean = d.kind == MomentKind::uniform ? (d.lower + d.upper) / 2 : d.mean;
-    const double sd = d.kind == MomentKind::uniform ? (d.upper - d.lower) / std::sqrt(12.0) : d.sd;
+    // A uniform variable is given by its bounds alone.
+    const bool has_mean = d.kind != MomentKind::uniform;
+    const bool has_sd = has_mean && d.kind != MomentKind::fixed;
     cell(out, FIB_VARIABLES_INFO[i].name, 10);
     cell(out, FIB_VARIABLES_INFO[i].unit, 18);
     cell(out, moment_kind_name(d.kind), 14);
-    cell(out, shortest_number(mean), 10);
-    cell(out, has_sd ? shortest_number(sd) : "", 10);
+    cell(out, has_mean ? shortest_number(d.mean) : "", 10);
+    cell(out, has_sd ? shortest_number(d.sd) : "", 10);
     cell(out, bounded ? shortest_number(d.lower) : "", 8);
     cell(out, bounded ? shortest_number(d.upper) : "", 8);
     out += origin_text(input) + "\n";
@@ -69,26 +68,25 @@ void inputs_table(std::string& out, const FibJob& job) {
 
 void time_table(std::string& out, const Summary& s) {
   heading(out, "Time points");
-  out += "  t [years]   failures      Pf [%]   95 % interval [%]       Beta   95 % interval   mean(G)/sd(G)\n";
+  out +=
+      "  t [years]   failures    Pf [%]  Pf low [%]  Pf high [%]     Beta  Beta low  Beta high  mean(G)/sd(G)\n";
   for (const TimePointSummary& p : s.time_points) {
     std::string line;
     append_fixed(line, p.t, 11, 2);
     append_int(line, p.failures, 11);
-    append_fixed(line, p.pf, 12, 4);
-    append_fixed(line, p.pf_low, 10, 4);
-    line += " -";
-    append_fixed(line, p.pf_high, 8, 4);
-    append_fixed(line, p.beta, 11, 3);
-    append_fixed(line, p.beta_low, 8, 3);
-    line += " -";
-    append_fixed(line, p.beta_high, 6, 3);
-    append_fixed(line, p.beta_cornell, 16, 3);
+    append_fixed(line, p.pf, 10, 4);
+    append_fixed(line, p.pf_low, 12, 4);
+    append_fixed(line, p.pf_high, 13, 4);
+    append_fixed(line, p.beta, 9, 3);
+    append_fixed(line, p.beta_low, 10, 3);
+    append_fixed(line, p.beta_high, 11, 3);
+    append_fixed(line, p.beta_cornell, 15, 3);
     out += line + "\n";
   }
   out +=
-      "\nBeta = -Phi^-1(Pf), the reliability index of the codes, with the interval of Pf's 95 % "
-      "interval.\nmean(G)/sd(G) is the index of the mean and standard deviation of G (Cornell's), "
-      "for comparison.\n";
+      "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % interval of\n"
+      "Pf (Clopper-Pearson) and the indices at its ends. mean(G)/sd(G) is the index of the mean and\n"
+      "standard deviation of G (Cornell's), for comparison.\n";
 }
 
 void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
@@ -134,7 +132,7 @@ void importance_text(std::string& out, const Summary& s) {
   for (const ImportanceFactor& f : im.factors) {
     std::string line;
     cell(line, f.variable, 9);
-    append_fixed(line, 100 * f.share, 10, 1);
+    append_fixed(line, f.share, 10, 1);
     append_fixed(line, f.alpha, 9, 3);
     append_fixed(line, f.spearman, 11, 3);
     out += line + "\n";
