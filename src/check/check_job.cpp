@@ -1,17 +1,22 @@
 #include "check/check_job.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
+#include "check/check_fib_job.hpp"
 #include "check/describe.hpp"
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
+#include "fib/run_fib_job.hpp"
+#include "files/folder.hpp"
 #include "input/reader.hpp"
 #include "input/validation_rules.hpp"
 
@@ -79,6 +84,14 @@ CheckResult check_job_stream(std::FILE* in) {
 
 int check_job(const std::string& job_name, std::FILE* out) {
   const std::string file_name = job_name + ".dat";
+  // A fib job where there is no classic one.
+  if (const std::optional<Folder> folder = open_folder_of(job_name)) {
+    const std::string base = last_part(job_name);
+    const auto exists = [&](const std::string& name) { return ::faccessat(folder->fd(), name.c_str(), F_OK, 0) == 0; };
+    if (!exists(base + ".dat") && exists(fib_job_file_name(base))) {
+      return check_fib_job(folder->fd(), fib_job_file_name(base), out);
+    }
+  }
   CheckResult result;
   const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file_name.c_str(), "r"));
   struct stat info {};

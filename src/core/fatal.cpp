@@ -18,7 +18,7 @@ std::string fatal_report(std::string_view message, int line) {
 }
 
 void fatal_error(std::string_view message, int line) {
-  throw FatalError(fatal_report(message, line));
+  throw FatalError(fatal_report(message, line), std::string(message));
 }
 
 void fatal_report_raw(std::string report) { throw FatalError(std::move(report)); }

@@ -15,13 +15,18 @@ namespace tbx {
 
 class FatalError : public std::exception {
  public:
-  explicit FatalError(std::string report) : report_(std::move(report)) {}
+  explicit FatalError(std::string report, std::string message = {})
+      : report_(std::move(report)), message_(std::move(message)) {}
   /// The complete text for standard error, line ends included.
   const std::string& report() const noexcept { return report_; }
+  /// The message alone, as given to fatal_error; empty for a report laid
+  /// out by its caller.
+  const std::string& message() const noexcept { return message_; }
   const char* what() const noexcept override { return report_.c_str(); }
 
  private:
   std::string report_;
+  std::string message_;
 };
 
 /// Builds the standard error layout: an empty line, "ERROR:", the message,

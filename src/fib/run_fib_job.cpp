@@ -38,8 +38,10 @@ class FileDescriptor {
   int fd_;
 };
 
-std::string read_job_text(const Folder& folder, const std::string& name) {
-  const FileDescriptor file(::openat(folder.fd(), name.c_str(), O_RDONLY | O_CLOEXEC));
+}  // namespace
+
+std::string read_fib_job_text(int folder_fd, const std::string& name) {
+  const FileDescriptor file(::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) fatal_error("File not found - " + name, 0);
   std::string text;
   char buffer[1 << 16];
@@ -53,6 +55,8 @@ std::string read_job_text(const Folder& folder, const std::string& name) {
   return text;
 }
 
+namespace {
+
 /// What the summary keeps per simulation beyond the series: the first
 /// failure, two loads, and the values of one analysis at a time.
 constexpr double SUMMARY_BYTES_PER_SIMULATION = sizeof(std::int32_t) + 2 * sizeof(double) + 3 * sizeof(double);
@@ -64,7 +68,7 @@ std::string fib_report_name(const std::string& base) { return base + "_report.tx
 
 void run_fib_job(const Folder& folder, const std::string& base, const RunOptions& options) {
   const std::string file_name = fib_job_file_name(base);
-  FibJob job = read_fib_job(read_job_text(folder, file_name), file_name);
+  FibJob job = read_fib_job(read_fib_job_text(folder.fd(), file_name), file_name);
   SummaryOptions summary_options = options.summary_options;
   summary_options.target_beta = options.target_beta.value_or(job.target_beta);
   check_design_life(job.times, summary_options);

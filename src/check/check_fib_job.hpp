@@ -1,0 +1,16 @@
+#pragma once
+// tbxrun --check on a fib job: reads JOB.toml as the run would, runs
+// nothing, writes no file.
+
+#include <cstdio>
+#include <string>
+
+namespace tbx {
+
+/// Checks the fib job file `file_name` in the folder `folder_fd` and writes
+/// to `out` either "FILE: no findings" with the presets the job uses, or the
+/// first mistake ("FILE:LINE: error: FIELD: expected ...") and a count.
+/// Returns the exit status: 0 clean, 1 an error.
+int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out);
+
+}  // namespace tbx
