@@ -1,0 +1,350 @@
+"""Fields of a TOML job file (JOB.toml, the fib model): where each value stands, how to change it.
+
+A TOML job names its fields: `simulations`, `seed`, `target_beta`, `times`
+and one table per variable (`[a]`, `[D_RCM0]`, ...) with its `distribution`
+and `mean`, `sd`, `lower`, `upper` or `value`. A study varies them by name:
+`a.mean`, `D_RCM0.sd`, `simulations`, `times.last`. The file is changed in
+place, value by value, so that its comments and layout stay as they were;
+tomllib (Python 3.11) reads it, and reads every changed file again to make
+sure that the change is the only one.
+"""
+
+import copy
+import math
+import re
+import tomllib
+
+from tbxjobfile import Field, JobFileError
+
+# The variables in their order in the model, with their units.
+VARIABLES = ("a", "dx", "D_RCM0", "alpha", "be", "T", "Cs_dx", "C0", "Ccrit", "kt")
+UNITS = {"a": "mm", "dx": "mm", "D_RCM0": "1e-12 m2/s", "alpha": "", "be": "K", "T": "C",
+         "Cs_dx": "mass-%", "C0": "mass-%", "Ccrit": "mass-%", "kt": ""}
+# Names for job folders and charts where the variable's own name says little.
+LABELS = {"a": "cover"}
+PARAMETERS = ("mean", "sd", "lower", "upper", "value")
+PARAMETERS_OF = {"normal": ("mean", "sd"), "lognormal": ("mean", "sd"),
+                 "beta": ("mean", "sd", "lower", "upper"), "uniform": ("lower", "upper"),
+                 "fixed": ("value",)}
+TOP_FIELDS = {"simulations": "int", "seed": "int", "target_beta": "real"}
+TIMES_KEYS = ("first", "last", "step")
+SEED_MAX = 2**31 - 1
+NUMBER_RE = re.compile(r"[+-]?[0-9][0-9_]*(\.[0-9_]+)?([eE][+-]?[0-9_]+)?")
+
+
+def field_names():
+    return (list(TOP_FIELDS) + [f"times.{k}" for k in TIMES_KEYS] +
+            [f"VARIABLE.{p}" for p in PARAMETERS])
+
+
+def parse_toml_field(name):
+    """The Field for a name such as a.mean, D_RCM0.sd, simulations or times.last.
+
+    Its slot is the key path in the file: ("a", "mean"), ("simulations",).
+    Names are matched without regard to case and given back as the file spells them.
+    """
+    lower = name.lower()
+    if lower in TOP_FIELDS:
+        return Field(lower, (lower,), TOP_FIELDS[lower], lower)
+    head, _, tail = lower.partition(".")
+    if head == "times" and tail in TIMES_KEYS:
+        return Field(f"times.{tail}", ("times", tail), "real", f"times.{tail}", "years")
+    variable = next((v for v in VARIABLES if v.lower() == head), None)
+    if variable is None or tail not in PARAMETERS:
+        raise JobFileError(
+            f"unknown field '{name}': fields of a TOML job are {', '.join(field_names())}, "
+            f"with VARIABLE one of {', '.join(VARIABLES)}")
+    label = LABELS.get(variable, variable)
+    if tail not in ("mean", "value"):
+        label = f"{label}.{tail}"
+    return Field(f"{variable}.{tail}", (variable, tail), "real", label, UNITS[variable],
+                 variable, tail)
+
+
+def check_toml_value(text, kind):
+    """The number a value stands for, written as TOML; JobFileError when it is none."""
+    if not NUMBER_RE.fullmatch(text):
+        raise JobFileError(f"'{text}' is not a number as TOML writes it (digits with an "
+                           "optional sign, point and exponent: 45, 0.25, 1e5)")
+    try:
+        value = tomllib.loads(f"v = {text}")["v"]
+    except tomllib.TOMLDecodeError:
+        raise JobFileError(f"'{text}' is not a number as TOML writes it (no leading zeros, "
+                           "a digit on both sides of the point)") from None
+    if kind == "int" and not isinstance(value, int):
+        raise JobFileError(f"'{text}' is not an integer")
+    if not math.isfinite(value):
+        raise JobFileError(f"'{text}' is out of the range of a double")
+    return value
+
+
+# ----------------------------------------------------------------------------
+# Where the values stand
+
+class _Scanner:
+    """Finds the place of every key's value in a TOML text that tomllib has read.
+
+    `slots` maps a key path to (start, end) of its value's text; values inside
+    arrays and arrays of tables are not recorded (no field lies there).
+    """
+
+    BARE_KEY = re.compile(r"[A-Za-z0-9_-]+")
+    SCALAR = re.compile(r"[A-Za-z0-9_+.:-]+")
+
+    def __init__(self, text):
+        self.t, self.i, self.slots = text, 0, {}
+
+    def peek(self):
+        return self.t[self.i] if self.i < len(self.t) else ""
+
+    def blank(self, newlines=False):
+        while self.i < len(self.t):
+            c = self.t[self.i]
+            if c in " \t" or (newlines and c in "\r\n"):
+                self.i += 1
+            elif c == "#":
+                end = self.t.find("\n", self.i)
+                self.i = len(self.t) if end < 0 else end
+            else:
+                return
+
+    def string(self):
+        """Skip a string of any of the four kinds; its text between the quotes."""
+        quote = self.t[self.i]
+        delimiter = quote * 3 if self.t.startswith(quote * 3, self.i) else quote
+        start = self.i + len(delimiter)
+        j = start
+        while True:
+            if quote == '"' and self.t[j] == "\\":
+                j += 2
+                continue
+            if self.t.startswith(delimiter, j):
+                # A multi-line string may end in up to two quotes of its own.
+                end = j
+                while len(delimiter) == 3 and end - j < 2 and \
+                        self.t.startswith(quote, end + 3):
+                    end += 1
+                self.i = end + len(delimiter)
+                return self.t[start:end]
+            j += 1
+
+    def key(self):
+        parts = []
+        while True:
+            self.blank()
+            if self.peek() in "\"'":
+                parts.append(self.string())
+            else:
+                match = self.BARE_KEY.match(self.t, self.i)
+                parts.append(match.group())
+                self.i = match.end()
+            self.blank()
+            if self.peek() != ".":
+                return tuple(parts)
+            self.i += 1
+
+    def value(self, path):
+        c = self.peek()
+        if c == "[":
+            self.i += 1
+            while True:
+                self.blank(newlines=True)
+                if self.peek() == "]":
+                    self.i += 1
+                    return
+                self.value(None)
+                self.blank(newlines=True)
+                if self.peek() == ",":
+                    self.i += 1
+        elif c == "{":
+            self.i += 1
+            while True:
+                self.blank()
+                if self.peek() == "}":
+                    self.i += 1
+                    return
+                key = self.key()
+                self.i += 1  # "="
+                self.blank()
+                self.value(None if path is None else path + key)
+                self.blank()
+                if self.peek() == ",":
+                    self.i += 1
+        else:
+            start = self.i
+            if c in "\"'":
+                self.string()
+            else:
+                self.i = self.SCALAR.match(self.t, self.i).end()
+            if path is not None:
+                self.slots[path] = (start, self.i)
+
+    def scan(self):
+        table = ()
+        while True:
+            self.blank(newlines=True)
+            if self.i >= len(self.t):
+                return self.slots
+            if self.peek() == "[":
+                array = self.t.startswith("[[", self.i)
+                self.i += 2 if array else 1
+                table = None if array else self.key()
+                if array:
+                    self.key()
+                self.blank()
+                self.i += 2 if array else 1
+            else:
+                key = self.key()
+                self.i += 1  # "="
+                self.blank()
+                self.value(None if table is None else table + key)
+
+
+# ----------------------------------------------------------------------------
+# The job file
+
+class TomlJob:
+    """A TOML job file's text, what tomllib reads in it and the place of every value."""
+
+    suffix = ".toml"
+
+    def __init__(self, text, path):
+        self.text, self.path = text, path
+        try:
+            self.data = tomllib.loads(text)
+        except tomllib.TOMLDecodeError as e:
+            raise JobFileError(f"{path}: TOML syntax: {e}") from None
+        try:
+            self.slots = _Scanner(text).scan()
+        except (AttributeError, IndexError):
+            raise JobFileError(f"{path}: a TOML construct that tbxsweep cannot edit in place; "
+                               "write the job with plain keys and tables") from None
+
+    def get(self, slot, data=None):
+        node = self.data if data is None else data
+        for key in slot:
+            if not isinstance(node, dict) or key not in node:
+                return None
+            node = node[key]
+        return node
+
+    def locate(self, field):
+        """JobFileError unless the file holds the field's value where it can be changed."""
+        slot, name = field.slot, field.name
+        if slot in self.slots and isinstance(self.get(slot), (int, float)):
+            return
+        if field.variable is not None:
+            table = self.get(slot[:1])
+            if not isinstance(table, dict):
+                raise JobFileError(
+                    f"{name}: {self.path} has no table [{field.variable}] (a preset fills the "
+                    f"variable or it is missing): give {field.variable} in the job file, as a "
+                    f"table [{field.variable}] with its distribution, to vary {name}")
+            dist = table.get("distribution")
+            keys = PARAMETERS_OF.get(dist)
+            if keys is not None and field.parameter not in keys:
+                raise JobFileError(f"{name}: [{field.variable}] in {self.path} is {dist} and "
+                                   f"has no {field.parameter}: vary " +
+                                   " or ".join(f"{field.variable}.{k}" for k in keys))
+            raise JobFileError(f"{name}: [{field.variable}] in {self.path} has no key "
+                               f"{field.parameter}: give it in the job file to vary it")
+        if slot[0] == "times":
+            raise JobFileError(f"{name}: times in {self.path} is not written as "
+                               "{ first = ..., last = ..., step = ... }: write it so to vary "
+                               f"{name}")
+        raise JobFileError(f"{name}: not in {self.path}: give {name} = ... in the job file "
+                           "to vary it")
+
+    def with_values(self, new):
+        """The text with the values of `new` (slot -> TOML text) replaced.
+
+        A comment after a value keeps its column where the blanks before it allow.
+        """
+        text = self.text
+        for slot in sorted(new, key=lambda s: self.slots[s][0], reverse=True):
+            start, end = self.slots[slot]
+            value = new[slot]
+            gap = len(text) - len(text[end:].lstrip(" \t")) - end
+            if text.startswith("#", end + gap) and gap:
+                gap = max(1, gap - (len(value) - (end - start)))
+                text = text[:start] + value + " " * gap + text[end:].lstrip(" \t")
+            else:
+                text = text[:start] + value + text[end:]
+        # Read it again: the new values, and nothing else changed.
+        expected = copy.deepcopy(self.data)
+        for slot, value in new.items():
+            node = expected
+            for key in slot[:-1]:
+                node = node[key]
+            node[slot[-1]] = tomllib.loads(f"v = {value}")["v"]
+        try:
+            edited = tomllib.loads(text)
+        except tomllib.TOMLDecodeError:
+            edited = None
+        if edited != expected:
+            raise JobFileError(f"{self.path}: changing {', '.join('.'.join(s) for s in new)} "
+                               "in place went wrong; please report this with the job file")
+        return text
+
+    def problem(self, values):
+        """The first value of a job that the reader would refuse, or None.
+
+        `values` maps slots to the numbers of the varied fields; only what
+        they touch is checked (the base job is tbxrun's to check).
+        """
+        data = copy.deepcopy(self.data)
+        for slot, value in values.items():
+            node = data
+            for key in slot[:-1]:
+                node = node[key]
+            node[slot[-1]] = value
+        touched = {slot[0] for slot in values}
+        if "simulations" in touched and data["simulations"] < 1:
+            return f"simulations: expected an integer >= 1, got {data['simulations']}"
+        if "seed" in touched and not 0 <= data["seed"] <= SEED_MAX:
+            return f"seed: expected an integer 0 .. {SEED_MAX}, got {data['seed']}"
+        if "times" in touched:
+            first, last, step = (data["times"].get(k) for k in TIMES_KEYS)
+            if first is not None and first <= 0:
+                return f"times.first: expected a time > 0, got {first:g}"
+            if None not in (first, last) and last < first:
+                return f"times.last: expected a time >= first ({first:g}), got {last:g}"
+            if step is not None and step <= 0:
+                return f"times.step: expected a step > 0, got {step:g}"
+        for variable in touched & set(VARIABLES):
+            why = distribution_problem(variable, data[variable])
+            if why:
+                return why
+        return None
+
+
+def distribution_problem(variable, table):
+    """Why the reader would refuse a variable's table, or None."""
+    dist = table.get("distribution")
+    mean, sd = table.get("mean"), table.get("sd")
+    lower, upper = table.get("lower"), table.get("upper")
+    if dist in ("normal", "lognormal", "beta") and sd is not None and sd < 0:
+        return f"{variable}.sd: expected a standard deviation >= 0, got {sd:g}"
+    if dist == "lognormal" and mean is not None and mean <= 0:
+        return f"{variable}.mean: expected a mean > 0 (lognormal), got {mean:g}"
+    if dist in ("beta", "uniform") and None not in (lower, upper) and lower >= upper:
+        return f"{variable}.lower: expected lower < upper ({upper:g}), got {lower:g}"
+    if dist == "beta" and None not in (mean, sd, lower, upper):
+        if not lower < mean < upper:
+            return f"{variable}.mean: expected a mean between {lower:g} and {upper:g}, got {mean:g}"
+        limit = math.sqrt((mean - lower) * (upper - mean))
+        if not 0 < sd < limit:
+            return (f"{variable}.sd: expected a standard deviation > 0 and below "
+                    f"sqrt((mean - lower) * (upper - mean)) = {limit:g}, got {sd:g}")
+    return None
+
+
+def read_toml_job(path):
+    try:
+        with open(path, encoding="utf-8", newline="") as f:
+            text = f.read()
+    except OSError as e:
+        raise JobFileError(f"{path}: {e.strerror}") from None
+    except UnicodeDecodeError:
+        raise JobFileError(f"{path}: not UTF-8 text, which a TOML file is") from None
+    return TomlJob(text, path)
