@@ -11,7 +11,7 @@ import subprocess
 import sys
 
 from tbxseries import (SERIES_COLUMNS, XLS_SUFFIX, InputError, read_xls, service_life,
-                       write_atomically)
+                       summary_series, write_atomically)
 from tbxstudy import SUMMARY_SUFFIX, Study, fail
 
 DEFAULT_TARGET_LIFE = 50.0
@@ -44,7 +44,7 @@ def read_summary(study, name):
     """The job's summary analysis (JOB_summary.json) when tbxrun wrote one, else None."""
     path = study.job_path(name, SUMMARY_SUFFIX)
     try:
-        if os.stat(path).st_mtime_ns <= os.stat(study.job_path(name, ".dat")).st_mtime_ns:
+        if os.stat(path).st_mtime_ns <= os.stat(study.job_file(name)).st_mtime_ns:
             return None
         with open(path, encoding="utf-8") as f:
             data = json.load(f)
@@ -58,9 +58,17 @@ def read_summary(study, name):
 
 
 def job_results(study, name, target):
-    """Time-point rows (text) and the service life of one job."""
-    series, _ = read_xls(study.job_path(name, XLS_SUFFIX))
+    """Time-point rows (text) and the service life of one job.
+
+    A TOML job's time points come from its summary, which it always writes."""
     summary = read_summary(study, name)
+    if study.job_suffix == ".toml":
+        if not summary:
+            raise InputError(f"{study.job_path(name, SUMMARY_SUFFIX)}: missing, older than "
+                             "the job file or not a summary")
+        series = summary_series(summary)
+    else:
+        series, _ = read_xls(study.job_path(name, XLS_SUFFIX))
     if summary:
         points = {float(p["t"]): p for p in summary["time_points"]}
     rows, life_rows = [], []

@@ -7,13 +7,19 @@ A spreadsheet file JOB_xls.dat holds the last time on line 1, one line per
 time point (time in years, Pf in %, its standard error as a fraction, Beta,
 Pf from Beta in %) up to an empty line and, for a profile fit, one line per
 profile point (depth in cm, measured content, predicted profiles 1 and 2).
+
+A TOML job (JOB.toml) writes no spreadsheet file: its time points come from
+its summary, JOB_summary.json, in the same columns.
 """
 
+import json
 import math
 import os
+import statistics
 
 XLS_SUFFIX = "_xls.dat"
 RS_SUFFIX = "_rs.dat"
+SUMMARY_JSON_SUFFIX = "_summary.json"
 SERIES_COLUMNS = ["time_years", "pf_percent", "pf_std_error", "beta", "pf_beta_percent"]
 PROFILE_COLUMNS = ["depth_cm", "measured", "predicted_1", "predicted_2"]
 DEFAULT_TARGET_BETA = 1.3  # start of corrosion, serviceability limit state
@@ -73,10 +79,64 @@ def read_xls(path):
     return series, profile
 
 
-def read_series(path):
-    """The time points of a spreadsheet file as dicts of floats: t, pf, se, beta, pf_beta."""
-    series, _ = read_xls(path)
+def read_series(job):
+    """The time points of a job as dicts of floats: t, pf, se, beta, pf_beta."""
+    series, _ = read_job_series(job)
     return [dict(zip(("t", "pf", "se", "beta", "pf_beta"), map(float, row))) for row in series]
+
+
+def read_summary_file(path):
+    """The summary of a run (JOB_summary.json), checked for what the tools read in it."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            summary = json.load(f)
+        for p in summary["time_points"]:
+            float(p["t"]), p["pf"], p["pf_se"], p["beta_cornell"]
+        summary["service_life"]
+    except OSError as e:
+        raise InputError(f"{path}: {e.strerror}") from None
+    except (ValueError, KeyError, TypeError) as e:
+        raise InputError(f"{path}: not a summary file ({e!r})") from None
+    if not summary["time_points"]:
+        raise InputError(f"{path}: no time points")
+    return summary
+
+
+def summary_series(summary):
+    """The time points of a summary as rows of a spreadsheet file, values as text.
+
+    The standard error becomes a fraction as in the spreadsheet file; Beta is
+    the Cornell index and the last column 100 Phi(-Beta); a value the summary
+    leaves empty (null) is NaN.
+    """
+    def text(x):
+        return "NaN" if x is None else canonical("", 0, repr(x))
+
+    rows = []
+    for p in summary["time_points"]:
+        se = None if p["pf_se"] is None else p["pf_se"] / 100.0
+        beta = p["beta_cornell"]
+        pf_beta = None if beta is None else 100.0 * statistics.NormalDist().cdf(-beta)
+        rows.append([text(p["t"]), text(p["pf"]), text(se), text(beta), text(pf_beta)])
+    return rows
+
+
+def is_summary_job(job):
+    """True for a job whose time points are in its summary only: a TOML job.
+
+    That is JOB.toml without JOB.dat (tbxrun runs it), or, where the job file
+    is elsewhere, a summary without a spreadsheet file.
+    """
+    if os.path.exists(job + ".toml") and not os.path.exists(job + ".dat"):
+        return True
+    return not os.path.exists(job + XLS_SUFFIX) and os.path.exists(job + SUMMARY_JSON_SUFFIX)
+
+
+def read_job_series(job):
+    """(series rows, profile rows) of a job, as read_xls gives them, for either kind of job."""
+    if is_summary_job(job):
+        return summary_series(read_summary_file(job + SUMMARY_JSON_SUFFIX)), []
+    return read_xls(job + XLS_SUFFIX)
 
 
 def service_life(rows, target):

@@ -4,7 +4,9 @@ A study is a folder: study.json lists the jobs and their values, and every
 job lives in a folder of its own, STUDY/NAME/NAME.dat, where tbxrun writes
 its reports and tbxsweep the job's log, NAME.log, with its console output
 between a first line that says where and when it started and a last line
-with its exit status.
+with its exit status. A study made from a TOML job (BASE.toml, the fib
+model) has NAME.toml jobs, whose outputs are their summary files and
+NAME_report.txt; study.json then says "job_file": ".toml".
 """
 
 import itertools
@@ -20,6 +22,7 @@ from decimal import Decimal, InvalidOperation
 from tbxjobfile import (JobFileError, check_value, parameter_fits_type, parse_field,
                         read_job_file, validation_error)
 from tbxseries import RS_SUFFIX, XLS_SUFFIX
+from tbxtomljob import TomlJob, check_toml_value, parse_toml_field, read_toml_job
 
 MAX_JOBS = 100_000
 MAX_NAME = 200  # a file name holds 255 bytes: the job name and the longest suffix
@@ -32,6 +35,8 @@ LOG_END = "# tbxsweep: exit status {status}"
 LOG_START_RE = re.compile(r"# tbxsweep: started \S+ on (\S+), process (\d+), at ")
 LOG_END_RE = re.compile(r"# tbxsweep: exit status (\d+)$")
 SUMMARY_SUFFIX = "_summary.json"
+# What a run of a TOML job writes, all of it always.
+TOML_OUTPUTS = (SUMMARY_SUFFIX, "_summary.csv", "_report.txt")
 JOB_NAME_RE = re.compile(r"[A-Za-z0-9+-][A-Za-z0-9._+-]*")
 
 
@@ -84,18 +89,34 @@ def plain(d):
     return text or "0"
 
 
-def parse_vary(option):
+def parse_vary(option, base):
     field_name, sep, values = option.partition("=")
+    toml = isinstance(base, TomlJob)
     if not sep or not values:
-        fail(f"--vary '{option}': write FIELD=VALUES, for example xc.mean=30:90:5")
-    field = parse_field(field_name.strip())
+        fail(f"--vary '{option}': write FIELD=VALUES, for example "
+             f"{'a' if toml else 'xc'}.mean=30:90:5")
+    field = (parse_toml_field if toml else parse_field)(field_name.strip())
+    if toml:
+        base.locate(field)
     texts = expand_values(values, field.kind)
     for v in texts:
         try:
-            check_value(v, field.kind)
+            (check_toml_value if toml else check_value)(v, field.kind)
         except JobFileError as e:
             fail(f"--vary {field.name}: {e}")
     return field, texts
+
+
+def base_job_path(base):
+    """The base job's file: BASE as given with its suffix, else BASE.dat or BASE.toml."""
+    if base.endswith((".dat", ".toml")):
+        return base
+    dat, toml = base + ".dat", base + ".toml"
+    if os.path.exists(toml):
+        if os.path.exists(dat):
+            fail(f"both {dat} and {toml} exist: give the one to vary with its suffix")
+        return toml
+    return dat
 
 
 def job_names(fields, combinations):
@@ -109,9 +130,11 @@ def job_names(fields, combinations):
 def new_study(args):
     if args.zip and len(args.vary) < 2:
         fail("--zip pairs the values of two or more --vary")
-    base_path = args.base if args.base.endswith(".dat") else args.base + ".dat"
-    base = read_job_file(base_path)
-    varied = [parse_vary(option) for option in args.vary]
+    base_path = base_job_path(args.base)
+    toml = base_path.endswith(".toml")
+    base = read_toml_job(base_path) if toml else read_job_file(base_path)
+    suffix, encoding = (".toml", "utf-8") if toml else (".dat", "latin-1")
+    varied = [parse_vary(option, base) for option in args.vary]
     fields = [f for f, _ in varied]
     for a, b in itertools.combinations(fields, 2):
         if a.slot == b.slot:
@@ -149,7 +172,7 @@ def new_study(args):
         for name, combo in zip(names, combinations):
             os.mkdir(os.path.join(temp, name))
             text = base.with_values({f.slot: v for f, v in zip(fields, combo)})
-            with open(os.path.join(temp, name, name + ".dat"), "w", encoding="latin-1",
+            with open(os.path.join(temp, name, name + suffix), "w", encoding=encoding,
                       newline="") as f:
                 f.write(text)
             jobs.append({"name": name, "values": {f.name: v for f, v in zip(fields, combo)}})
@@ -161,6 +184,8 @@ def new_study(args):
                        for f, v in varied],
             "jobs": jobs,
         }
+        if toml:
+            description["job_file"] = suffix
         with open(os.path.join(temp, STUDY_FILE), "w", encoding="utf-8") as f:
             json.dump(description, f, indent=1)
             f.write("\n")
@@ -182,6 +207,11 @@ def plural(count, word):
 
 def check_job(base, fields, combo, name):
     """Refuse a combination that tbxrun would refuse."""
+    if isinstance(base, TomlJob):
+        why = base.problem({f.slot: check_toml_value(v, f.kind) for f, v in zip(fields, combo)})
+        if why:
+            fail(f"job {name}: {why}")
+        return
     values = {f.slot: check_value(v, f.kind) for f, v in zip(fields, combo)}
 
     def get(slot):
@@ -216,27 +246,33 @@ class Study:
         try:
             self.fields = data["fields"]
             self.jobs = data["jobs"]
+            self.job_suffix = data.get("job_file", ".dat")
             bad = next((j["name"] for j in self.jobs if not JOB_NAME_RE.fullmatch(j["name"])),
                        None)
         except (KeyError, TypeError):
             fail(f"{path}: not a study description (no fields and jobs)")
         if bad is not None:
             fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
-        self.outputs = (RS_SUFFIX, XLS_SUFFIX)
+        if self.job_suffix not in (".dat", ".toml"):
+            fail(f"{path}: a job file of an unknown kind, {self.job_suffix!r}")
+        self.outputs = TOML_OUTPUTS if self.job_suffix == ".toml" else (RS_SUFFIX, XLS_SUFFIX)
         self.cluster_done = False  # no task of the study is queued or running on a cluster
 
     def expect_summary(self, options):
         """With tbxrun's --summary among the options, a job also needs its summary."""
-        if "--summary" in options:
+        if "--summary" in options and self.job_suffix == ".dat":
             self.outputs = (RS_SUFFIX, XLS_SUFFIX, SUMMARY_SUFFIX)
 
     def job_path(self, name, suffix=""):
         return os.path.join(self.folder, name, name + suffix)
 
+    def job_file(self, name):
+        return self.job_path(name, self.job_suffix)
+
     def is_complete(self, name):
         """The reports exist as files and are newer than the job file."""
         try:
-            job = os.stat(self.job_path(name, ".dat")).st_mtime_ns
+            job = os.stat(self.job_file(name)).st_mtime_ns
             reports = [os.stat(self.job_path(name, s)) for s in self.outputs]
         except OSError:
             return False
@@ -248,7 +284,7 @@ class Study:
             return "done", ""
         log = self.job_path(name, ".log")
         try:
-            if os.stat(log).st_mtime_ns < os.stat(self.job_path(name, ".dat")).st_mtime_ns:
+            if os.stat(log).st_mtime_ns < os.stat(self.job_file(name)).st_mtime_ns:
                 return "waiting", ""  # the job was changed after that run
             with open(log, encoding="utf-8", errors="replace") as f:
                 lines = f.read().splitlines()
