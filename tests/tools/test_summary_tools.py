@@ -1,6 +1,7 @@
 """tbxplot and tbxcollect with the summary files of tbxrun --summary."""
 
 import csv
+import json
 import os
 import shutil
 import unittest
@@ -42,6 +43,39 @@ class SummaryToolsTest(TempDirTest):
         self.assertEqual(table[0][:4], ["job", "time_years", "failures", "pf_percent"])
         self.assertEqual([row[1:] for row in table[1:]], summary[2:])
         self.assertTrue(all(row[0] == "splash_zone" for row in table[1:]))
+
+
+class TomlJobTest(TempDirTest):
+    """A TOML job writes no spreadsheet file: the tools take everything from its summary."""
+
+    def setUp(self):
+        super().setUp()
+        shutil.copy(os.path.join(EXAMPLES_DIR, "fib_splash_pier.toml"), self.path("pier.toml"))
+        # The summary of a classic run stands in for that of the TOML job,
+        # with the keys a TOML job adds.
+        shutil.copy(os.path.join(EXAMPLES_DIR, "splash_zone_summary.csv"),
+                    self.path("pier_summary.csv"))
+        with open(os.path.join(EXAMPLES_DIR, "splash_zone_summary.json")) as f:
+            self.summary = dict(json.load(f), model="fib", title="Jetty pier")
+        with open(self.path("pier_summary.json"), "w") as f:
+            json.dump(self.summary, f)
+
+    def test_plot_and_collect_read_the_summary(self):
+        plot = tool("tbxplot", "--no-plot", "pier.toml", cwd=self.dir)
+        self.assertEqual(plot.returncode, 0, plot.stderr)
+        self.assertIn(f"pier: service life {self.summary['service_life']['years']:.1f} years",
+                      plot.stdout)
+        result = tool("tbxcollect", "pier", cwd=self.dir)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        table = list(csv.DictReader(result.stdout.splitlines()))
+        self.assertEqual([(float(r["time_years"]), float(r["pf_percent"]),
+                           float(r["pf_std_error"]) * 100, float(r["beta"])) for r in table],
+                         [(p["t"], p["pf"], p["pf_se"], p["beta_cornell"])
+                          for p in self.summary["time_points"]])
+        if shutil.which("gnuplot"):
+            self.assertEqual(tool("tbxplot", "--format", "svg", "pier", cwd=self.dir).returncode, 0)
+            with open(self.path("pier.svg")) as f:
+                self.assertIn(f"pier: {self.summary['title']}", f.read())
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ from tooltest import (EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, 
                       write)
 
 BASE = os.path.join(EXAMPLES_DIR, "splash_zone")  # nsim 10000, 11 time points
+TOML_BASE = os.path.join(EXAMPLES_DIR, "fib_splash_pier")
 ENV = dict(os.environ, TBXRUN=TBXRUN)
 
 
@@ -104,6 +105,34 @@ class NewTest(SweepTest):
         os.mkdir(self.path("s", "x"))
         self.assertIn("exists already", self.sweep("new", BASE, "s", "--vary", "nsim=5",
                                                    status=1).stderr)
+
+
+class TomlNewTest(SweepTest):
+
+    def test_fields_are_varied_by_name_in_place(self):
+        self.sweep("new", TOML_BASE, "s", "--vary", "a.mean=45,62.5", "--vary", "D_RCM0.sd=1.5")
+        self.assertEqual(self.study()["job_file"], ".toml")
+        name = "cover-62.5_D_RCM0.sd-1.5"
+        self.assertEqual([j["name"] for j in self.study()["jobs"]], ["cover-45_D_RCM0.sd-1.5", name])
+        with open(TOML_BASE + ".toml") as f:
+            base = f.read()
+        with open(self.path("s", name, name + ".toml")) as f:
+            # The values change; the comment after one keeps its column.
+            self.assertEqual(f.read(), base.replace("\nmean = 55\n", "\nmean = 62.5\n").replace(
+                "\nsd = 1.78              #", "\nsd = 1.5               #"))
+
+    def test_a_field_the_job_does_not_hold_is_refused(self):
+        cases = [
+            (["--vary", "xc.mean=40"], "unknown field 'xc.mean': fields of a TOML job are"),
+            (["--vary", "alpha.mean=0.4"], "has no table [alpha] (a preset fills the variable"),
+            (["--vary", "C0.mean=0.2"], "is fixed and has no mean: vary C0.value"),
+            (["--vary", "a.sd=4,-1"], "job cover.sd--1: a.sd: expected a standard deviation >= 0"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = self.sweep("new", TOML_BASE, "s", *args, status=1)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.listdir(self.dir), [])
 
 
 class RunTest(SweepTest):
