@@ -13,8 +13,8 @@ include(GNUInstallDirs)
 install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS tools/tbxplot tools/tbxcollect tools/tbxsweep DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The Python modules the scripts share; they look for them in ../share/tbxrun.
-install(FILES tools/tbxseries.py tools/tbxjobfile.py tools/tbxstudy.py tools/tbxdesign.py
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/tbxrun)
+install(FILES tools/tbxseries.py tools/tbxjobfile.py tools/tbxtomljob.py tools/tbxstudy.py
+  tools/tbxdesign.py DESTINATION ${CMAKE_INSTALL_DATADIR}/tbxrun)
 install(FILES docs/tbxrun.1 docs/tbxplot.1 docs/tbxcollect.1 docs/tbxsweep.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -26,11 +26,16 @@ install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   FILES_MATCHING
   PATTERN "*.dat"
+  PATTERN "*.toml"
+  PATTERN "*_summary.json"
+  PATTERN "*_summary.csv"
+  PATTERN "*_report.txt"
   PATTERN "*.png"
   PATTERN "*.svg"
   PATTERN "Makefile"
   PATTERN "jobs.txt"
   REGEX "/batch/.*_(rs|xls)\\.dat$" EXCLUDE
+  REGEX "/batch/.*_(summary\\.json|summary\\.csv|report\\.txt)$" EXCLUDE
   REGEX "/batch/.*\\.(png|svg)$" EXCLUDE)
 install(PROGRAMS examples/batch/tbxrun-array.sbatch
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/batch)

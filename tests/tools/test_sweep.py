@@ -194,6 +194,20 @@ class RunTest(SweepTest):
                 self.assertEqual(life["seed-12345"]["status"], "done")
 
 
+class TomlRunTest(SweepTest):
+
+    def test_a_study_of_a_toml_job_runs_and_is_collected_from_the_summaries(self):
+        self.sweep("new", TOML_BASE, "s", "--vary", "a.mean=40,70", "--vary", "simulations=2000")
+        self.sweep("run", "s")
+        self.assertIn("2 jobs, 2 complete, 0 to run", self.sweep("run", "s").stderr)
+        self.sweep("collect", "s")
+        self.assertEqual({r["index_source"] for r in self.rows("study.csv")}, {"summary"})
+        for life in self.rows("study_life.csv"):
+            with open(self.path("s", life["job"], life["job"] + "_summary.json")) as f:
+                years = json.load(f)["service_life"]["years"]
+            self.assertEqual(life["life_years"], "" if years is None else repr(years))
+
+
 class CollectTest(SweepTest):
 
     def test_the_answer_agrees_with_the_jobs_run_by_hand(self):
