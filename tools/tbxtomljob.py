@@ -231,7 +231,8 @@ class TomlJob:
     def locate(self, field):
         """JobFileError unless the file holds the field's value where it can be changed."""
         slot, name = field.slot, field.name
-        if slot in self.slots and isinstance(self.get(slot), (int, float)):
+        value = self.get(slot)
+        if slot in self.slots and isinstance(value, (int, float)) and not isinstance(value, bool):
             return
         if field.variable is not None:
             table = self.get(slot[:1])

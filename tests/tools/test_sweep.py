@@ -113,7 +113,8 @@ class TomlNewTest(SweepTest):
         self.sweep("new", TOML_BASE, "s", "--vary", "a.mean=45,62.5", "--vary", "D_RCM0.sd=1.5")
         self.assertEqual(self.study()["job_file"], ".toml")
         name = "cover-62.5_D_RCM0.sd-1.5"
-        self.assertEqual([j["name"] for j in self.study()["jobs"]], ["cover-45_D_RCM0.sd-1.5", name])
+        self.assertEqual([j["name"] for j in self.study()["jobs"]],
+                         ["cover-45_D_RCM0.sd-1.5", name])
         with open(TOML_BASE + ".toml") as f:
             base = f.read()
         with open(self.path("s", name, name + ".toml")) as f:
