@@ -303,7 +303,10 @@ class TomlJob:
         if "simulations" in touched and data["simulations"] < 1:
             return f"simulations: expected an integer >= 1, got {data['simulations']}"
         if "seed" in touched and not 0 <= data["seed"] <= SEED_MAX:
-            return f"seed: expected an integer 0 .. {SEED_MAX}, got {data['seed']}"
+            return f"seed: expected an integer from 0 to {SEED_MAX}, got {data['seed']}"
+        if "target_beta" in touched and not -8 < data["target_beta"] < 8:
+            return ("target_beta: expected a number above -8 and below 8, got "
+                    f"{data['target_beta']:g}")
         if "times" in touched:
             first, last, step = (data["times"].get(k) for k in TIMES_KEYS)
             if first is not None and first <= 0:
