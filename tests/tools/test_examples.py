@@ -2,7 +2,9 @@
 
 When a change to the program changes them on purpose, regenerate them:
     (cd examples && for j in splash_zone tidal_zone submerged_profile; do
-       ../build/tbxrun --summary $j && ../tools/tbxplot $j; done)
+       ../build/tbxrun --summary $j && ../tools/tbxplot $j; done &&
+     for j in fib_splash_pier fib_submerged_pile; do
+       ../build/tbxrun $j && ../tools/tbxplot $j; done)
 """
 
 import os
@@ -13,23 +15,27 @@ import unittest
 from tooltest import EXAMPLES_DIR, SOURCE_DIR, TBXRUN, TempDirTest, read_bytes, run
 
 EXAMPLES = ("splash_zone", "tidal_zone", "submerged_profile")
+TOML_EXAMPLES = ("fib_splash_pier", "fib_submerged_pile")
 
 
 class ExamplesTest(TempDirTest):
 
     def test_committed_reports_match_a_fresh_run(self):
-        for job in EXAMPLES:
+        for job in EXAMPLES + TOML_EXAMPLES:
             with self.subTest(job=job):
-                shutil.copy(os.path.join(EXAMPLES_DIR, job + ".dat"), self.dir)
-                run([TBXRUN, "--summary", job], cwd=self.dir)
-                for suffix in ("_rs.dat", "_xls.dat", "_summary.json", "_summary.csv"):
+                toml = job in TOML_EXAMPLES
+                shutil.copy(os.path.join(EXAMPLES_DIR, job + (".toml" if toml else ".dat")),
+                            self.dir)
+                run([TBXRUN] + ([] if toml else ["--summary"]) + [job], cwd=self.dir)
+                for suffix in ("_summary.json", "_summary.csv") + (
+                        ("_report.txt",) if toml else ("_rs.dat", "_xls.dat")):
                     committed = os.path.join(EXAMPLES_DIR, job + suffix)
                     self.assertTrue(read_bytes(self.path(job + suffix)) == read_bytes(committed),
                                     f"examples/{job}{suffix} is not what tbxrun writes now: "
                                     "regenerate the examples")
 
     def test_every_example_has_its_plot(self):
-        for job in EXAMPLES:
+        for job in EXAMPLES + TOML_EXAMPLES:
             for suffix in (".png", ".svg"):
                 self.assertTrue(os.path.isfile(os.path.join(EXAMPLES_DIR, job + suffix)),
                                 job + suffix)

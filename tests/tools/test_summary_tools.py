@@ -50,15 +50,11 @@ class TomlJobTest(TempDirTest):
 
     def setUp(self):
         super().setUp()
-        shutil.copy(os.path.join(EXAMPLES_DIR, "fib_splash_pier.toml"), self.path("pier.toml"))
-        # The summary of a classic run stands in for that of the TOML job,
-        # with the keys a TOML job adds.
-        shutil.copy(os.path.join(EXAMPLES_DIR, "splash_zone_summary.csv"),
-                    self.path("pier_summary.csv"))
-        with open(os.path.join(EXAMPLES_DIR, "splash_zone_summary.json")) as f:
-            self.summary = dict(json.load(f), model="fib", title="Jetty pier")
-        with open(self.path("pier_summary.json"), "w") as f:
-            json.dump(self.summary, f)
+        for suffix in (".toml", "_summary.json", "_summary.csv"):
+            shutil.copy(os.path.join(EXAMPLES_DIR, "fib_splash_pier" + suffix),
+                        self.path("pier" + suffix))
+        with open(self.path("pier_summary.json")) as f:
+            self.summary = json.load(f)
 
     def test_plot_and_collect_read_the_summary(self):
         plot = tool("tbxplot", "--no-plot", "pier.toml", cwd=self.dir)
