@@ -10,8 +10,8 @@ import statistics
 import subprocess
 import sys
 
-from tbxseries import (SERIES_COLUMNS, XLS_SUFFIX, InputError, read_xls, service_life,
-                       summary_series, write_atomically)
+from tbxseries import (SERIES_COLUMNS, XLS_SUFFIX, InputError, life_at_start, read_xls,
+                       service_life, summary_series, write_atomically)
 from tbxstudy import SUMMARY_SUFFIX, Study, fail
 
 DEFAULT_TARGET_LIFE = 50.0
@@ -92,8 +92,9 @@ def job_results(study, name, target):
     if isinstance(section, dict) and section.get("target_beta") == target and \
             (section.get("years") is None or number_text(section.get("years"))):
         years = section.get("years")
-        life = ("summary", years, None, None) if years is not None else \
-            ("not_reached", life_rows[-1]["t"], None, None)
+        life = ("not_reached", life_rows[-1]["t"], None, None) if years is None else \
+            ("at_start", years, None, None) if life_at_start(summary) else \
+            ("summary", years, None, None)
         low, high = section.get("low"), section.get("high")
     elif summary:
         source = "summary points"  # the summary was made for another target index

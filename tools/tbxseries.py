@@ -121,6 +121,17 @@ def summary_series(summary):
     return rows
 
 
+def life_at_start(summary):
+    """True where the summary's service life is only a bound: the share initiated at
+    the first time point already exceeds the target, and the summary gives that time."""
+    life, first = summary["service_life"], summary["time_points"][0]
+    try:
+        target_pf = 100.0 * statistics.NormalDist().cdf(-float(life["target_beta"]))
+        return float(life["years"]) <= float(first["t"]) and float(first["pf"]) >= target_pf
+    except (KeyError, TypeError, ValueError):
+        return False
+
+
 def is_summary_job(job):
     """True for a job whose time points are in its summary only: a TOML job.
 

@@ -73,6 +73,16 @@ class TomlJobTest(TempDirTest):
             with open(self.path("pier.svg")) as f:
                 self.assertIn(f"pier: {self.summary['title']}", f.read())
 
+    def test_a_life_before_the_first_time_point_is_a_bound(self):
+        # From 5 years on, Pf is above the target from the first point: the
+        # summary gives the first time, which is only an upper bound.
+        self.summary["time_points"] = [p for p in self.summary["time_points"] if p["t"] >= 5]
+        self.summary["service_life"].update(years=5, low=5, high=5)
+        with open(self.path("pier_summary.json"), "w") as f:
+            json.dump(self.summary, f)
+        plot = tool("tbxplot", "--no-plot", "pier", cwd=self.dir)
+        self.assertIn("pier: service life at most 5 years", plot.stdout)
+
 
 if __name__ == "__main__":
     unittest.main()
