@@ -76,13 +76,11 @@ class EngineSimulations final : public SimulationModel {
 
   void cover_loads(double t, std::vector<double>& s) const override {
     const Point point(*this, t);
-    prepared_resize(s, static_cast<std::size_t>(nsim()));
-    constexpr std::int64_t CHUNK = 4096;
-    for_each_chunk((nsim() + CHUNK - 1) / CHUNK, threads(), [&](std::int64_t c) {
-      for (std::int64_t j = c * CHUNK + 1, last = std::min(nsim(), (c + 1) * CHUNK); j <= last; ++j) {
-        s[static_cast<std::size_t>(j - 1)] = point.cover_load(j);
-      }
-    });
+    each_simulation(s, [&](std::int64_t j) { return point.cover_load(j); });
+  }
+  void limit_states(double t, std::vector<double>& g) const override {
+    const Point point(*this, t);
+    each_simulation(g, [&](std::int64_t j) { return point.limit_state(j); });
   }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
@@ -93,6 +91,17 @@ class EngineSimulations final : public SimulationModel {
 
  private:
   const Model& model() const { return engine_.model(); }
+  /// out[j - 1] = f(j) for every simulation j, on the analysis' threads.
+  template <typename F>
+  void each_simulation(std::vector<double>& out, const F& f) const {
+    prepared_resize(out, static_cast<std::size_t>(nsim()));
+    constexpr std::int64_t CHUNK = 4096;
+    for_each_chunk((nsim() + CHUNK - 1) / CHUNK, threads(), [&](std::int64_t c) {
+      for (std::int64_t j = c * CHUNK + 1, last = std::min(nsim(), (c + 1) * CHUNK); j <= last; ++j) {
+        out[static_cast<std::size_t>(j - 1)] = f(j);
+      }
+    });
+  }
   void run_engine(double t, const RowStages& stages) override { engine_.run(t, stages); }
 
   class Point final : public AtTime {

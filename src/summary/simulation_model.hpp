@@ -87,6 +87,8 @@ class SimulationModel {
 
   /// Per simulation (0-based), the cover below which it fails at time t, mm.
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;
+  /// Per simulation (0-based), G at time t: at(t)->limit_state for all.
+  virtual void limit_states(double t, std::vector<double>& g) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;
 

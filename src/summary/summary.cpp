@@ -149,8 +149,7 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
     s.design_cover.reason = cover.reason;
   }
 
-  const std::unique_ptr<const SimulationModel::AtTime> at = model.at(s.design_life);
-  for (std::int64_t j = 1; j <= s.nsim; ++j) values[static_cast<std::size_t>(j - 1)] = at->limit_state(j);
+  model.limit_states(s.design_life, values);
   s.importance = importance_factors(std::move(values), model.sources(),
                                     [&](const SimulationModel::Source& source, std::vector<double>& z) {
                                       model.fill_normals(source, z);
