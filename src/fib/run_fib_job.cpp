@@ -55,14 +55,6 @@ std::string read_fib_job_text(int folder_fd, const std::string& name) {
   return text;
 }
 
-namespace {
-
-/// What the summary keeps per simulation beyond the series: the first
-/// failure, two loads, and the values of one analysis at a time.
-constexpr double SUMMARY_BYTES_PER_SIMULATION = sizeof(std::int32_t) + 2 * sizeof(double) + 3 * sizeof(double);
-
-}  // namespace
-
 std::string fib_job_file_name(const std::string& base) { return base + ".toml"; }
 std::string fib_report_name(const std::string& base) { return base + "_report.txt"; }
 

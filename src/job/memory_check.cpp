@@ -45,8 +45,6 @@ double memory_available() {
   return available;
 }
 
-void check_memory(const JobData& job) { check_memory(memory_needed(job)); }
-
 void check_memory(double bytes) {
   if (bytes > memory_available()) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
 }

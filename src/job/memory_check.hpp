@@ -18,10 +18,8 @@ double series_memory_needed(double nsim, double points, double kept, double extr
 /// address-space limit.
 double memory_available();
 
-/// Ends the run with "Memory allocation failed" if the job needs more than
-/// the process can have.
-void check_memory(const JobData& job);
-/// The same for a job that needs `bytes`.
+/// Ends the run with "Memory allocation failed" if a job needs more than
+/// the `bytes` the process can have.
 void check_memory(double bytes);
 
 }  // namespace tbx

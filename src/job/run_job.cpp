@@ -99,7 +99,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   validate_job(job);
   check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
-  check_memory(job);
+  check_memory(memory_needed(job) + (options.summary ? SUMMARY_BYTES_PER_SIMULATION * job.nsim : 0.0));
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
   if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);

@@ -19,6 +19,10 @@ struct SummaryOptions {
   std::optional<double> design_life;
 };
 
+/// What the summary keeps per simulation beyond the series: the first
+/// failure, two loads, and the values of one analysis at a time.
+inline constexpr double SUMMARY_BYTES_PER_SIMULATION = sizeof(std::int32_t) + 5 * sizeof(double);
+
 /// Confidence of every interval in the summary.
 inline constexpr double SUMMARY_CONFIDENCE = 0.95;
 
