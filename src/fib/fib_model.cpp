@@ -84,8 +84,8 @@ CoverDistribution FibModel::cover() const {
       break;
     case MomentKind::beta:
     case MomentKind::uniform:
-      c.reason = std::string("the cover is ") + moment_kind_name(d.kind) +
-                 " distributed between bounds: no distribution to shift freely";
+      c.reason = std::string("the cover has a ") + moment_kind_name(d.kind) +
+                 " distribution between bounds: no distribution to shift freely";
       break;
     case MomentKind::fixed:
       c.reason = "the cover is fixed: no distribution to shift";
