@@ -279,4 +279,13 @@ void append_int(std::string& out, std::int64_t value, int width) {
   append_padded(out, buf, write_int(buf, value), width);
 }
 
+std::string shortest_text(double value, int digits) {
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  char buffer[32];
+  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits)
+                                 : std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace tbx

@@ -19,6 +19,11 @@ void append_exponent(std::string& out, double value, int width, int precision);
 /// "%<width>d"
 void append_int(std::string& out, std::int64_t value, int width);
 
+/// The shortest text that reads back to the same double ("0.1", "4e-12");
+/// or, with `digits` > 0, that many significant digits as "%.<digits>g"
+/// writes them. Non-finite values as printf spells them.
+std::string shortest_text(double value, int digits = 0);
+
 // The same conversions written straight into a caller's buffer, for tables
 // of many numbers. Each returns the end of what it wrote; only write_int pads.
 

@@ -6,7 +6,6 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "core/fatal.hpp"
+#include "core/number_format.hpp"
 #include "fib/fib_presets.hpp"
 
 namespace tbx {
@@ -66,12 +66,6 @@ Param last_resort_param(MomentKind kind) {
 
 bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
-std::string number_text(double x) {
-  char buf[64];
-  const auto end = std::to_chars(buf, buf + sizeof buf, x).ptr;
-  return std::string(buf, end);
-}
-
 /// Text from the file as messages show it: control characters as '?', cut
 /// (on a character boundary) after MAX_QUOTED bytes.
 std::string printable(std::string_view text) {
@@ -121,7 +115,7 @@ std::string value_text(const toml::node& node) {
     case toml::node_type::array: return node.as_array()->empty() ? "an empty list" : "a list";
     case toml::node_type::string: return quoted(node.as_string()->get());
     case toml::node_type::integer: return std::to_string(node.as_integer()->get());
-    case toml::node_type::floating_point: return number_text(node.as_floating_point()->get());
+    case toml::node_type::floating_point: return shortest_text(node.as_floating_point()->get());
     case toml::node_type::boolean: return node.as_boolean()->get() ? "true" : "false";
     case toml::node_type::date: return "a date";
     case toml::node_type::time: return "a time of day";
@@ -264,7 +258,7 @@ class FibJobReader {
     std::vector<double> times;
     for (const toml::node& item : list) {
       const std::string what =
-          times.empty() ? "a time in years > 0" : "a time above the one before it, " + number_text(times.back());
+          times.empty() ? "a time in years > 0" : "a time above the one before it, " + shortest_text(times.back());
       const double previous = times.empty() ? 0 : times.back();
       times.push_back(number(item, "times", what, [&](double t) { return t > previous; }));
     }
@@ -279,7 +273,7 @@ class FibJobReader {
     const double first = number(required(range, "first", "the first time in years", "times."), "times.first",
                                 "a time in years > 0", [](double t) { return t > 0; });
     const double last = number(required(range, "last", "the last time in years", "times."), "times.last",
-                               "a time >= first = " + number_text(first), [&](double t) { return t >= first; });
+                               "a time >= first = " + shortest_text(first), [&](double t) { return t >= first; });
     const toml::node& step_node = required(range, "step", "the step in years", "times.");
     const double step = number(step_node, "times.step", "a step in years > 0", [](double s) { return s > 0; });
     const std::string too_small = "a step that gives at most " + std::to_string(MAX_TIME_POINTS) + " time points";
@@ -374,13 +368,13 @@ class FibJobReader {
     // The checks that concern one key, reported on it; what is left for
     // moment_distribution_problem to find concerns the spread.
     if (kind == MomentKind::beta || kind == MomentKind::uniform) {
-      check(UPPER, x[UPPER] > x[LOWER], "an upper bound above lower = " + number_text(x[LOWER]));
+      check(UPPER, x[UPPER] > x[LOWER], "an upper bound above lower = " + shortest_text(x[LOWER]));
       check(UPPER, std::isfinite(x[UPPER] - x[LOWER]),
-            "an upper bound less than " + number_text(DBL_MAX) + " above lower = " + number_text(x[LOWER]));
+            "an upper bound less than " + shortest_text(DBL_MAX) + " above lower = " + shortest_text(x[LOWER]));
     }
     if (kind == MomentKind::beta) {
       check(MEAN, x[MEAN] > x[LOWER] && x[MEAN] < x[UPPER],
-            "a mean between lower = " + number_text(x[LOWER]) + " and upper = " + number_text(x[UPPER]));
+            "a mean between lower = " + shortest_text(x[LOWER]) + " and upper = " + shortest_text(x[UPPER]));
     }
     if (kind == MomentKind::lognormal) check(MEAN, x[MEAN] > 0, "a mean > 0 (a lognormal variable is positive)");
     if (nodes[SD]) check(SD, x[SD] >= 0, "a standard deviation >= 0");

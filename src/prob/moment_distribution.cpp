@@ -1,24 +1,12 @@
 #include "prob/moment_distribution.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
+#include "core/number_format.hpp"
 #include "prob/normal.hpp"
 
 namespace tbx {
-
-namespace {
-
-/// The shortest text that reads back to x, or `digits` significant digits.
-std::string number_text(double x, int digits = 0) {
-  char buffer[32];
-  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, digits)
-                                 : std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
-}
-
-}  // namespace
 
 const char* moment_kind_name(MomentKind kind) {
   switch (kind) {
@@ -47,15 +35,15 @@ std::string moment_distribution_problem(const MomentDistribution& d) {
   if (bounded && not_finite(d.upper)) return "a finite number for upper";
   if (central && d.sd < 0) return "sd >= 0";
   if (d.kind == MomentKind::lognormal && d.mean <= 0) return "mean > 0 for a lognormal distribution";
-  if (bounded && !(d.lower < d.upper)) return "lower below upper = " + number_text(d.upper);
+  if (bounded && !(d.lower < d.upper)) return "lower below upper = " + shortest_text(d.upper);
   if (bounded && !std::isfinite(d.upper - d.lower)) return "a finite upper - lower";
   if (d.kind != MomentKind::beta) return "";
   if (!(d.mean > d.lower && d.mean < d.upper)) {
-    return "mean between lower = " + number_text(d.lower) + " and upper = " + number_text(d.upper);
+    return "mean between lower = " + shortest_text(d.lower) + " and upper = " + shortest_text(d.upper);
   }
   if (d.sd == 0) return "sd > 0 for a beta distribution";
   const double largest = std::sqrt(d.mean - d.lower) * std::sqrt(d.upper - d.mean);
-  if (!(d.sd < largest)) return "sd below sqrt((mean - lower) * (upper - mean)) = " + number_text(largest, 6);
+  if (!(d.sd < largest)) return "sd below sqrt((mean - lower) * (upper - mean)) = " + shortest_text(largest, 6);
   return "";
 }
 

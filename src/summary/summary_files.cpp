@@ -1,18 +1,13 @@
 #include "summary/summary_files.hpp"
 
-#include <charconv>
 #include <cmath>
 
+#include "core/number_format.hpp"
 #include "report/output_file.hpp"
 
 namespace tbx {
 
-std::string shortest_number(double x) {
-  if (!std::isfinite(x)) return "null";
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
-}
+std::string shortest_number(double x) { return std::isfinite(x) ? shortest_text(x) : "null"; }
 
 namespace {
 

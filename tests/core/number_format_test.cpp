@@ -110,6 +110,14 @@ TEST(NumberFormat, NonFiniteValuesAsPrintfSpellsThem) {
   append_fixed(s, std::copysign(nan, -1.0), 5, 2);
   append_exponent(s, nan, 4, 8);
   EXPECT_EQ(s, "-inf  inf -nan nan");
+  EXPECT_EQ(shortest_text(-inf) + shortest_text(std::copysign(nan, -1.0)), "-inf-nan");
+}
+
+TEST(NumberFormat, ShortestAndSignificantTexts) {
+  EXPECT_EQ(shortest_text(0.1), "0.1");
+  EXPECT_EQ(shortest_text(4e-12), "4e-12");
+  EXPECT_EQ(shortest_text(2.1234567, 6), "2.12346");
+  EXPECT_EQ(shortest_text(1e300, 6), "1e+300");
 }
 
 TEST(NumberFormat, Integers) {
