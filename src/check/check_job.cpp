@@ -1,7 +1,6 @@
 #include "check/check_job.hpp"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -87,8 +86,7 @@ int check_job(const std::string& job_name, std::FILE* out) {
   // A fib job where there is no classic one.
   if (const std::optional<Folder> folder = open_folder_of(job_name)) {
     const std::string base = last_part(job_name);
-    const auto exists = [&](const std::string& name) { return ::faccessat(folder->fd(), name.c_str(), F_OK, 0) == 0; };
-    if (!exists(base + ".dat") && exists(fib_job_file_name(base))) {
+    if (!folder->holds(base + ".dat") && folder->holds(fib_job_file_name(base))) {
       return check_fib_job(folder->fd(), fib_job_file_name(base), out);
     }
   }

@@ -18,6 +18,8 @@ std::optional<Folder> Folder::open(const std::string& path, int at) {
   return Folder(fd);
 }
 
+bool Folder::holds(const std::string& name) const { return ::faccessat(fd_, name.c_str(), F_OK, 0) == 0; }
+
 Folder::~Folder() {
   if (fd_ >= 0) ::close(fd_);
 }

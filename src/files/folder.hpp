@@ -20,6 +20,8 @@ class Folder {
   Folder& operator=(const Folder&) = delete;
 
   int fd() const { return fd_; }
+  /// Whether an entry `name` exists in the folder.
+  bool holds(const std::string& name) const;
 
  private:
   explicit Folder(int fd) : fd_(fd) {}

@@ -57,10 +57,6 @@ Folder open_job_folder(const std::string& job_name) {
   return std::move(*folder);
 }
 
-bool file_exists(const Folder& folder, const std::string& name) {
-  return ::faccessat(folder.fd(), name.c_str(), F_OK, 0) == 0;
-}
-
 std::FILE* open_job_file(const Folder& folder, const std::string& base) {
   const int fd = ::openat(folder.fd(), (base + ".dat").c_str(), O_RDONLY | O_CLOEXEC);
   std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "r");
@@ -75,8 +71,8 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   const std::string base = last_part(job_name);
   // One run of a job at a time, from reading its file to its last report;
   // a job that does not exist takes no lock.
-  const bool classic = file_exists(folder, base + ".dat");
-  const bool fib = file_exists(folder, fib_job_file_name(base));
+  const bool classic = folder.holds(base + ".dat");
+  const bool fib = folder.holds(fib_job_file_name(base));
   if (classic && fib) {
     fatal_error("Two job files - " + base + ".dat and " + fib_job_file_name(base) + "; keep the one to run", 0);
   }

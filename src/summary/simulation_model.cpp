@@ -71,7 +71,6 @@ class EngineSimulations final : public SimulationModel {
   bool age_shared() const override { return model().age_shared(); }
   double unit_load(double t) const override { return model().unit_load(t); }
 
-  std::unique_ptr<const AtTime> at(double t) const override { return std::make_unique<Point>(*this, t); }
   double load(std::int64_t j, double t) const override { return Point(*this, t).load(j); }
 
   void cover_loads(double t, std::vector<double>& s) const override {
@@ -80,7 +79,7 @@ class EngineSimulations final : public SimulationModel {
   }
   void limit_states(double t, std::vector<double>& g) const override {
     const Point point(*this, t);
-    each_simulation(g, [&](std::int64_t j) { return point.limit_state(j); });
+    each_simulation(g, [&](std::int64_t j) { return resistance(j) - point.load(j); });
   }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
@@ -104,12 +103,13 @@ class EngineSimulations final : public SimulationModel {
   }
   void run_engine(double t, const RowStages& stages) override { engine_.run(t, stages); }
 
-  class Point final : public AtTime {
+  /// Every simulation at one exposure time.
+  class Point {
    public:
-    Point(const EngineSimulations& owner, double t) : AtTime(owner), owner_(owner), point_(owner.model().at(t)) {}
+    Point(const EngineSimulations& owner, double t) : owner_(owner), point_(owner.model().at(t)) {}
     // The model's own evaluation on the engine's kept values, so that G at
     // a time point of the series has the bits the series saw.
-    double load(std::int64_t j) const override {
+    double load(std::int64_t j) const {
       double tj = 0.0;
       const auto kept = owner_.engine_.row(j);
       return exposure_time(kept, tj) ? owner_.model().load(kept, point_, tj) : std::nan("");

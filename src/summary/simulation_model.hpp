@@ -62,24 +62,10 @@ class SimulationModel {
   /// S at time t of a simulation whose own factors are all 1.
   virtual double unit_load(double t) const = 0;
 
-  /// The model of every simulation at one exposure time t.
-  class AtTime {
-   public:
-    virtual ~AtTime() = default;
-    virtual double load(std::int64_t j) const = 0;
-    double resistance(std::int64_t j) const { return model_.resistance(j); }
-    double limit_state(std::int64_t j) const { return resistance(j) - load(j); }
-
-   protected:
-    explicit AtTime(const SimulationModel& model) : model_(model) {}
-
-   private:
-    const SimulationModel& model_;
-  };
-  virtual std::unique_ptr<const AtTime> at(double t) const = 0;
-  /// S of simulation j at time t: at(t)->load(j) for one simulation, without
-  /// preparing the time for all.
+  /// S of simulation j at time t, with the bits the series gave it at its
+  /// time points.
   virtual double load(std::int64_t j, double t) const = 0;
+  double limit_state(std::int64_t j, double t) const { return resistance(j) - load(j, t); }
 
   /// When G of simulation j first becomes negative, where the model knows it
   /// in closed form; NaN where the time is to be searched.
@@ -87,7 +73,7 @@ class SimulationModel {
 
   /// Per simulation (0-based), the cover below which it fails at time t, mm.
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;
-  /// Per simulation (0-based), G at time t: at(t)->limit_state for all.
+  /// Per simulation (0-based), G at time t: limit_state(j, t) for all.
   virtual void limit_states(double t, std::vector<double>& g) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;

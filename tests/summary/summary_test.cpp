@@ -50,7 +50,7 @@ TEST(InitiationTimes, AgreeWithEveryTimePointAndLieOnTheModel) {
     std::vector<std::int64_t> failed(times.size(), 0);
     for (std::int64_t j = 1; j <= model.nsim(); ++j) {
       std::vector<double> g;
-      for (const double ti : times) g.push_back(model.at(ti)->limit_state(j));
+      for (const double ti : times) g.push_back(model.limit_state(j, ti));
       bool monotone = true;
       for (std::size_t i = 1; i < g.size(); ++i) monotone = monotone && !(g[i] > g[i - 1]);
       if (!monotone) continue;
@@ -61,8 +61,8 @@ TEST(InitiationTimes, AgreeWithEveryTimePointAndLieOnTheModel) {
       }
       // On the model: G changes sign within a microyear of the time found.
       if (std::isfinite(tj) && tj > times.front()) {
-        EXPECT_GE(model.at(tj - 1e-6)->limit_state(j), 0.0) << j;
-        EXPECT_LT(model.at(tj + 1e-6)->limit_state(j), 0.0) << j;
+        EXPECT_GE(model.limit_state(j, tj - 1e-6), 0.0) << j;
+        EXPECT_LT(model.limit_state(j, tj + 1e-6), 0.0) << j;
       }
     }
     EXPECT_EQ(initiated, failed);
