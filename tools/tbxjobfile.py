@@ -169,14 +169,18 @@ class JobFile:
             self._semicolon(row[-1][0])
 
 
-def read_job_file(path):
-    # Comments may hold any byte; latin-1 keeps every byte as it is.
+def read_text(path, encoding):
+    """The whole file as text; JobFileError where it cannot be read."""
     try:
-        with open(path, encoding="latin-1", newline="") as f:
-            text = f.read()
+        with open(path, encoding=encoding, newline="") as f:
+            return f.read()
     except OSError as e:
         raise JobFileError(f"{path}: {e.strerror}") from None
-    return JobFile(text, path)
+
+
+def read_job_file(path):
+    # Comments may hold any byte; latin-1 keeps every byte as it is.
+    return JobFile(read_text(path, "latin-1"), path)
 
 
 # ----------------------------------------------------------------------------

@@ -14,7 +14,7 @@ import math
 import re
 import tomllib
 
-from tbxjobfile import Field, JobFileError
+from tbxjobfile import Field, JobFileError, read_text
 
 # The variables in their order in the model, with their units.
 VARIABLES = ("a", "dx", "D_RCM0", "alpha", "be", "T", "Cs_dx", "C0", "Ccrit", "kt")
@@ -345,10 +345,7 @@ def distribution_problem(variable, table):
 
 def read_toml_job(path):
     try:
-        with open(path, encoding="utf-8", newline="") as f:
-            text = f.read()
-    except OSError as e:
-        raise JobFileError(f"{path}: {e.strerror}") from None
+        text = read_text(path, "utf-8")
     except UnicodeDecodeError:
         raise JobFileError(f"{path}: not UTF-8 text, which a TOML file is") from None
     return TomlJob(text, path)
