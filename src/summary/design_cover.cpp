@@ -40,17 +40,26 @@ Loads group_loads(const std::vector<double>& s, double sd) {
     }
   }
   if (!(lo <= hi)) return out;
-  double width = sd * BIN_FRACTION;
-  auto bins = static_cast<std::size_t>((hi - lo) / width) + 1;
-  if (bins > MAX_BINS) {
-    bins = MAX_BINS;
-    width = (hi - lo) / static_cast<double>(MAX_BINS - 1);
+  // Positions are measured in halves: the distance between two finite loads
+  // may overflow, that between their halves cannot, and halving is exact
+  // above the subnormal range, so the bins are those of the plain differences.
+  double half_width = sd * BIN_FRACTION / 2;
+  const double half_span = hi / 2 - lo / 2;
+  const double span = half_span / half_width;
+  std::size_t bins = MAX_BINS;
+  if (span < static_cast<double>(MAX_BINS)) {
+    bins = static_cast<std::size_t>(span) + 1;
+  } else {
+    half_width = half_span / static_cast<double>(MAX_BINS - 1);
   }
   std::vector<double> sum(bins, 0.0);
   std::vector<double> count(bins, 0.0);
   for (const double v : s) {
     if (!std::isfinite(v)) continue;
-    const auto b = std::min(bins - 1, static_cast<std::size_t>((v - lo) / width));
+    // Not a number only for 0/0, where every load is in one place anyway.
+    const double position = (v / 2 - lo / 2) / half_width;
+    const std::size_t b =
+        position < static_cast<double>(bins - 1) ? static_cast<std::size_t>(position) : bins - 1;
     sum[b] += v;
     count[b] += 1;
   }
@@ -92,17 +101,20 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
   d.distribution = lognormal ? "lognormal" : "normal";
   d.sd_cover = sd;
   d.mean_cover = std::nan("");
-  const Loads loads = group_loads(s, sd);
   if (!(sd > 0)) {
     d.reason = "the cover's standard deviation is not positive";
     return d;
   }
+  const Loads loads = group_loads(s, sd);
   for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
 
   // Pf falls as the mean cover grows: bisect on a bracket found by doubling.
   double hi = std::max(1.0, sd);
   while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
   double lo = lognormal ? hi / 2 : hi - sd;
+  // A scatter below the spacing of numbers near hi would leave the bracket
+  // empty and the widening below without a step.
+  if (!(lo < hi)) lo = std::nextafter(hi, 0.0);
   while (pf_at(loads, lo, sd, lognormal) < target_pf && (lognormal ? lo > 1e-12 : lo > -1e12)) {
     lo = lognormal ? lo / 2 : lo - 2 * (hi - lo);
   }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "model/chloride_formulas.hpp"
 #include "prob/random.hpp"
@@ -160,6 +161,19 @@ TEST(DesignCover, MatchesAQuadratureOverTheModelFactor) {
   EXPECT_EQ(s.design_cover.sd_cover, 6.0);
   ASSERT_EQ(s.design_cover.curve.size(), 21u);
   EXPECT_NEAR(s.design_cover.curve[6].pf / 100, pf(50), 1e-3 * pf(50));
+}
+
+TEST(DesignCover, DegenerateAndExtremeCoverScatterGiveACoverOrAReason) {
+  // A fixed cover, a scatter so small or large that the loads' spread is
+  // trillions of bins wide or none, loads at the ends of the number range.
+  const std::vector<double> loads{-1e308, 40, 50, 60, 1e308, INFINITY, NAN};
+  EXPECT_EQ(design_cover(loads, false, 0.0, 0.1).reason, "the cover's standard deviation is not positive");
+  for (const double sd : {1e-310, 1e-300, 1e300}) {
+    for (const bool lognormal : {false, true}) {
+      const DesignCoverSummary d = design_cover(loads, lognormal, sd, 0.5);
+      EXPECT_NE(d.reason.empty(), std::isnan(d.mean_cover)) << sd << d.reason;
+    }
+  }
 }
 
 }  // namespace
