@@ -3,7 +3,7 @@
 When a change to the program changes them on purpose, regenerate them:
     (cd examples && for j in splash_zone tidal_zone submerged_profile; do
        ../build/tbxrun --summary $j && ../tools/tbxplot $j; done &&
-     for j in fib_splash_pier fib_submerged_pile; do
+     for j in fib_splash_zone fib_splash_pier fib_submerged_pile; do
        ../build/tbxrun $j && ../tools/tbxplot $j; done)
 """
 
@@ -15,7 +15,7 @@ import unittest
 from tooltest import EXAMPLES_DIR, SOURCE_DIR, TBXRUN, TempDirTest, read_bytes, run
 
 EXAMPLES = ("splash_zone", "tidal_zone", "submerged_profile")
-TOML_EXAMPLES = ("fib_splash_pier", "fib_submerged_pile")
+TOML_EXAMPLES = ("fib_splash_zone", "fib_splash_pier", "fib_submerged_pile")
 
 
 class ExamplesTest(TempDirTest):
