@@ -125,7 +125,9 @@ def life_at_start(summary):
     """True where the summary's service life is only a bound: the share initiated at
     the first time point already exceeds the target, and the summary gives that time."""
     life, first = summary["service_life"], summary["time_points"][0]
-    try:
+    if "kind" in life:
+        return life["kind"] == "at_start"
+    try:  # a summary written before the life had its kind
         target_pf = 100.0 * statistics.NormalDist().cdf(-float(life["target_beta"]))
         return float(life["years"]) <= float(first["t"]) and float(first["pf"]) >= target_pf
     except (KeyError, TypeError, ValueError):

@@ -97,9 +97,7 @@ void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
     out += "not defined: " + life.reason + "\n";
   } else if (std::isnan(life.years)) {
     out += "not reached by the last time point, " + shortest_number(job.times.back()) + " years\n";
-  } else if (life.years == job.times.front()) {
-    // Simulations that have failed by the first time point count as failing
-    // there: the life is a bound, not an estimate.
+  } else if (life.kind == "at_start") {
     out += "at most " + years(life.years) + " years: Pf at the first time point already exceeds the target\n";
   } else {
     out += years(life.years) + " years, 95 % interval " + years(life.low) + " to " + years(life.high) + " years\n";

@@ -137,6 +137,16 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   std::vector<double> beta_cornell;
   for (const TimePointSummary& p : s.time_points) beta_cornell.push_back(p.beta_cornell);
   cornell_crossing(times, beta_cornell, options.target_beta, s.service_life);
+  ServiceLifeSummary& life = s.service_life;
+  if (!life.reason.empty()) {
+    life.kind = "undefined";
+  } else if (std::isnan(life.years)) {
+    life.kind = "not_reached";
+  } else if (life.years == times.front()) {
+    life.kind = "at_start";
+  } else {
+    life.kind = "estimate";
+  }
 
   // The cover each simulation needs at the design life, then the limit
   // state there for the importance factors.

@@ -54,6 +54,10 @@ struct ServiceLifeSummary {
   double target_pf = 0;  ///< Phi(-target), percent
   std::string reason;    ///< non-empty where not defined
   double years = 0, low = 0, high = 0;  ///< NaN: not reached by the last time point / no bound
+  /// "estimate"; "at_start": the simulations failed by the first time point
+  /// count as failing there, so `years` is only an upper bound;
+  /// "not_reached"; "undefined" (see `reason`)
+  std::string kind;
   double cornell_years = 0;             ///< NaN: not reached
   std::string cornell_kind;             ///< "crossing", "at_start", "not_reached", "undefined"
 };

@@ -138,7 +138,7 @@ std::string summary_json(const Summary& s) {
     Members m(out, 4);
     m.number("target_beta", l.target_beta).number("target_pf", l.target_pf);
     if (!l.reason.empty()) m.text("reason", l.reason);
-    m.number("years", l.years).number("low", l.low).number("high", l.high);
+    m.number("years", l.years).number("low", l.low).number("high", l.high).text("kind", l.kind);
     m.text("definition", "initiation-time quantile at Phi(-target_beta); low/high: distribution-free 95 % interval");
     m.number("cornell_years", l.cornell_years).text("cornell_kind", l.cornell_kind);
     m.text("cornell_definition", "where mean(G)/sd(G) falls below target_beta, interpolated between time points");

@@ -3,6 +3,7 @@
 import csv
 import json
 import os
+import re
 import shutil
 import unittest
 
@@ -76,13 +77,18 @@ class TomlJobTest(TempDirTest):
     def test_a_life_before_the_first_time_point_is_a_bound(self):
         # From 5 years on, Pf is above the target from the first point: the
         # summary gives the first time, which is only an upper bound.
-        self.summary["time_points"] = [p for p in self.summary["time_points"] if p["t"] >= 5]
-        self.summary["service_life"].update(years=5, low=5, high=5)
-        with open(self.path("pier_summary.json"), "w") as f:
-            json.dump(self.summary, f)
+        with open(self.path("pier.toml")) as f:
+            job = re.sub(r"(?m)^times = .*$", "times = [5, 10, 20]", f.read())
+        with open(self.path("pier.toml"), "w") as f:
+            f.write(job)
+        run([TBXRUN, "pier"], cwd=self.dir)
+        with open(self.path("pier_summary.json")) as f:
+            life = json.load(f)["service_life"]
+        self.assertEqual((life["kind"], life["years"]), ("at_start", 5))
+        with open(self.path("pier_report.txt")) as f:
+            self.assertIn(": at most 5.00 years: Pf at the first time point", f.read())
         plot = tool("tbxplot", "--no-plot", "pier", cwd=self.dir)
         self.assertIn("pier: service life at most 5 years", plot.stdout)
-
 
 if __name__ == "__main__":
     unittest.main()
