@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "core/fatal.hpp"
@@ -65,9 +64,8 @@ void run_fib_job(const Folder& folder, const std::string& base, const RunOptions
   summary_options.target_beta = options.target_beta.value_or(job.target_beta);
   check_design_life(job.times, summary_options);
   const FibModel model(job);
-  const auto kept = static_cast<double>(std::count(model.varies().begin(), model.varies().end(), true));
-  check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()), kept,
-                                    SUMMARY_BYTES_PER_SIMULATION));
+  check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()),
+                                    kept_per_simulation(model), SUMMARY_BYTES_PER_SIMULATION));
   OutputFile::check_writable(folder.fd(), fib_report_name(base), REPORT_LABEL);
   check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);

@@ -12,12 +12,8 @@
 namespace tbx {
 
 double memory_needed(const JobData& job) {
-  // What the cycle engine keeps per simulation: the model's kept values
-  // that differ between simulations.
-  const ChlorideModel model(job);
-  const auto& varies = model.varies();
-  const auto kept = static_cast<double>(std::count(varies.begin(), varies.end(), true));
-  return series_memory_needed(static_cast<double>(job.nsim), static_cast<double>(job.n_intervals) + 1, kept);
+  return series_memory_needed(static_cast<double>(job.nsim), static_cast<double>(job.n_intervals) + 1,
+                              kept_per_simulation(ChlorideModel(job)));
 }
 
 double series_memory_needed(double nsim, double points, double kept, double extra) {

@@ -2,6 +2,8 @@
 // A job too large for the machine is refused before anything is allocated,
 // rather than growing until the system ends the process.
 
+#include <algorithm>
+
 #include "input/job_data.hpp"
 
 namespace tbx {
@@ -13,6 +15,14 @@ double memory_needed(const JobData& job);
 /// The same for `nsim` simulations at `points` time points of a model that
 /// keeps `kept` reals per simulation, and `extra` more bytes per simulation.
 double series_memory_needed(double nsim, double points, double kept, double extra = 0);
+
+/// The reals the cycle engine keeps per simulation of `model`: its kept
+/// values that differ between simulations.
+template <class Model>
+double kept_per_simulation(const Model& model) {
+  const auto& varies = model.varies();
+  return static_cast<double>(std::count(varies.begin(), varies.end(), true));
+}
 
 /// Bytes the process can have: physical memory plus swap, or less under an
 /// address-space limit.
