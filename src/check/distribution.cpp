@@ -1,48 +1,31 @@
 #include "check/distribution.hpp"
 
 #include <cmath>
-#include <optional>
-
-#include "input/job_data.hpp"
 
 namespace tbx {
 
-Shape shape_of(std::int32_t code) {
-  const std::optional<Distribution> type = distribution_from_code(code);
-  if (!type) return Shape::unknown;
-  switch (*type) {
-    case Distribution::normal: return Shape::normal;
-    case Distribution::lognormal: return Shape::lognormal;
-    case Distribution::beta: return Shape::beta;
-    case Distribution::deterministic: return Shape::deterministic;
+std::string_view distribution_name(Distribution type) {
+  switch (type) {
+    case Distribution::normal: return "normal";
+    case Distribution::lognormal: return "lognormal";
+    case Distribution::beta: return "beta";
+    case Distribution::deterministic: return "deterministic";
   }
-  return Shape::unknown;  // not reached: every type is named above
+  return "";  // not reached: every type is named above
 }
 
-std::string_view shape_name(Shape shape) {
-  switch (shape) {
-    case Shape::normal: return "normal";
-    case Shape::lognormal: return "lognormal";
-    case Shape::beta: return "beta";
-    case Shape::deterministic: return "deterministic";
-    case Shape::unknown: break;
-  }
-  return "unknown";
-}
-
-Moments moments_of(Shape shape, double a, double b) {
-  switch (shape) {
-    case Shape::normal: return {a, b};
-    case Shape::lognormal: {
+Moments moments_of(Distribution type, double a, double b) {
+  switch (type) {
+    case Distribution::normal: return {a, b};
+    case Distribution::lognormal: {
       const double mean = std::exp(a + b * b / 2.0);
       return {mean, mean * std::sqrt(std::expm1(b * b))};
     }
-    case Shape::beta: {
+    case Distribution::beta: {
       const double sum = a + b;
       return {a / sum, std::sqrt(a * b / (sum * sum * (sum + 1.0)))};
     }
-    case Shape::deterministic:
-    case Shape::unknown: break;
+    case Distribution::deterministic: break;
   }
   return {a, 0.0};
 }

@@ -1,16 +1,13 @@
 #pragma once
-// What the checker makes of a variable's distribution code and parameters.
-// The only place in the checker that knows the codes themselves.
+// What the checker makes of a variable's distribution and parameters.
 
-#include <cstdint>
 #include <string_view>
+
+#include "prob/distribution.hpp"
 
 namespace tbx {
 
-enum class Shape { normal, lognormal, beta, deterministic, unknown };
-
-Shape shape_of(std::int32_t code);
-std::string_view shape_name(Shape shape);
+std::string_view distribution_name(Distribution type);
 
 struct Moments {
   double mean;
@@ -18,7 +15,7 @@ struct Moments {
 };
 
 /// The mean and standard deviation of the variable the parameters describe
-/// (for the deterministic shape: the value and 0).
-Moments moments_of(Shape shape, double a, double b);
+/// (for a deterministic one: the value and 0).
+Moments moments_of(Distribution type, double a, double b);
 
 }  // namespace tbx

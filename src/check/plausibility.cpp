@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "check/describe.hpp"
 #include "check/distribution.hpp"
@@ -79,8 +80,9 @@ class Checker {
 
   void run() {
     for (int i = 1; i <= N_VARIABLES; ++i) {
-      const Shape shape = shape_of(job_.dist_code[i]);
-      if (shape == Shape::unknown) continue;
+      const std::optional<Distribution> known = distribution_from_code(job_.dist_code[i]);
+      if (!known) continue;
+      const Distribution type = *known;
       if (i == TIME) {
         check_times();
         continue;
@@ -89,8 +91,8 @@ class Checker {
       if (job_.analysis_mode == 2 && (i == DCOEF || i == CS)) continue;
       const double a = job_.dist_param[1][i];
       const double b = job_.dist_param[2][i];
-      if (shape == Shape::lognormal || shape == Shape::beta) note_moments(i, shape, a, b);
-      if (check_shape_parameters(i, shape, a, b)) check_range(i, shape, a, b);
+      if (type == Distribution::lognormal || type == Distribution::beta) note_moments(i, type, a, b);
+      if (check_shape_parameters(i, type, a, b)) check_range(i, type, a, b);
     }
     check_critical_below_surface();
     check_series_steps();
@@ -109,10 +111,10 @@ class Checker {
     result_.findings.push_back(std::move(f));
   }
 
-  void note_moments(int i, Shape shape, double a, double b) {
-    const Moments m = moments_of(shape, a, b);
+  void note_moments(int i, Distribution type, double a, double b) {
+    const Moments m = moments_of(type, a, b);
     const VariableInfo& v = variable_info(i);
-    std::string note = std::string(v.name) + " " + std::string(shape_name(shape)) + "(" + format_value(a) + ", " +
+    std::string note = std::string(v.name) + " " + std::string(distribution_name(type)) + "(" + format_value(a) + ", " +
                        format_value(b) + "): mean " + format_short(m.mean) + ", sd " + format_short(m.sd);
     if (!v.unit.empty() && i != CCR && i != CS) note += " " + std::string(v.unit);
     result_.notes.push_back(std::move(note));
@@ -120,27 +122,27 @@ class Checker {
 
   /// Warnings about the parameters themselves; false when they are so far
   /// off that a range warning on top would only repeat the point.
-  bool check_shape_parameters(int i, Shape shape, double a, double b) {
+  bool check_shape_parameters(int i, Distribution type, double a, double b) {
     const PlausibleRange& r = plausible_range(i);
-    switch (shape) {
-      case Shape::normal:
-      case Shape::lognormal:
+    switch (type) {
+      case Distribution::normal:
+      case Distribution::lognormal:
         if (b <= 0) {
           warn(JobField::second_parameter, i, "a standard deviation of 0 or below for a random variable",
                "a standard deviation above 0",
                "give the (positive) standard deviation, or make the variable deterministic (type 7)");
         }
         break;
-      case Shape::beta:
+      case Distribution::beta:
         if (a <= 0 || b <= 0) {
           warn(a <= 0 ? JobField::first_parameter : JobField::second_parameter, i,
                "a beta shape of 0 or below", "both shapes above 0", "give the two shapes a and b of the beta distribution");
           return false;
         }
         break;
-      default: break;
+      case Distribution::deterministic: break;
     }
-    if (shape == Shape::lognormal && r.high > 0 && a > std::log(r.high)) {
+    if (type == Distribution::lognormal && r.high > 0 && a > std::log(r.high)) {
       std::string fix = "the parameters are the mean and standard deviation of ln(" +
                         std::string(variable_info(i).name) + ")";
       if (a > 0 && b > 0) fix += "; for a mean of " + format_short(a) + " and a standard deviation of " +
@@ -148,12 +150,12 @@ class Checker {
       warn(JobField::first_parameter, i,
            "lognormal parameters that look like a mean and a standard deviation: the first parameter is above ln(" +
                format_value(r.high) + ") = " + format_short(std::log(r.high)) + ", a mean of " +
-               format_short(moments_of(shape, a, b).mean),
+               format_short(moments_of(type, a, b).mean),
            "the mean of ln(" + std::string(variable_info(i).name) + "), at most " + format_short(std::log(r.high)),
            fix);
       return false;
     }
-    if (shape == Shape::beta && a < 1 && b < 1 && a + b < 1) {
+    if (type == Distribution::beta && a < 1 && b < 1 && a + b < 1) {
       const double k = a * (1 - a) / (b * b) - 1;
       std::string fix = "the parameters are the two shapes a and b";
       if (k > 0) {
@@ -164,7 +166,7 @@ class Checker {
            "the shapes a and b", fix);
       return false;
     }
-    if (shape == Shape::normal && r.must_stay_positive && a > 0 && b > a * MAX_NORMAL_COV) {
+    if (type == Distribution::normal && r.must_stay_positive && a > 0 && b > a * MAX_NORMAL_COV) {
       const double negative = 50.0 * std::erfc(a / (b * std::sqrt(2.0)));
       std::string problem = "coefficient of variation " + format_short(b / a) + " above " +
                             format_value(MAX_NORMAL_COV) + ": " + format_short(negative) +
@@ -177,10 +179,10 @@ class Checker {
     return true;
   }
 
-  void check_range(int i, Shape shape, double a, double b) {
-    const double mean = moments_of(shape, a, b).mean;
+  void check_range(int i, Distribution type, double a, double b) {
+    const double mean = moments_of(type, a, b).mean;
     if (in_range(plausible_range(i), mean)) return;
-    const bool value_given = shape == Shape::normal || shape == Shape::deterministic;
+    const bool value_given = type == Distribution::normal || type == Distribution::deterministic;
     warn(JobField::first_parameter, i,
          std::string(value_given ? "" : "the mean " + format_short(mean) + " is ") + "outside the plausible range",
          range_text(i), range_fix(i, mean));
@@ -201,11 +203,11 @@ class Checker {
 
   void check_critical_below_surface() {
     if (job_.analysis_mode == 2) return;  // Cs comes from the fit
-    const Shape ccr = shape_of(job_.dist_code[CCR]);
-    const Shape cs = shape_of(job_.dist_code[CS]);
-    if (ccr == Shape::unknown || cs == Shape::unknown) return;
-    const double ccr_mean = moments_of(ccr, job_.dist_param[1][CCR], job_.dist_param[2][CCR]).mean;
-    const double cs_mean = moments_of(cs, job_.dist_param[1][CS], job_.dist_param[2][CS]).mean;
+    const std::optional<Distribution> ccr = distribution_from_code(job_.dist_code[CCR]);
+    const std::optional<Distribution> cs = distribution_from_code(job_.dist_code[CS]);
+    if (!ccr || !cs) return;
+    const double ccr_mean = moments_of(*ccr, job_.dist_param[1][CCR], job_.dist_param[2][CCR]).mean;
+    const double cs_mean = moments_of(*cs, job_.dist_param[1][CS], job_.dist_param[2][CS]).mean;
     if (ccr_mean < cs_mean) return;
     warn(JobField::first_parameter, CCR,
          "the critical content (mean " + format_short(ccr_mean) + ") is not below the surface content (mean " +
