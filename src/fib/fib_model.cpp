@@ -2,8 +2,6 @@
 
 #include <limits>
 
-#include "prob/normal.hpp"
-
 namespace tbx {
 
 FibModel::FibModel(const FibJob& job) {
@@ -54,9 +52,7 @@ double FibModel::critical_depth(double dx, double c0, double cs, double ccrit, d
   if (share <= 0) return INF;
   if (share > 1) return -INF;
   if (!(spread > 0)) return dx;
-  // 1 - erf(z) = share: z = erfinv(1 - share) = Phi^-1(1 - share / 2) / sqrt(2).
-  const double z = normal_quantile_wichura(1 - share / 2) / std::sqrt(2.0);
-  return dx + 2 * std::sqrt(spread) * z;
+  return dx + 2 * std::sqrt(spread) * erf_argument(share);
 }
 
 std::vector<RandomSource> FibModel::sources() const {

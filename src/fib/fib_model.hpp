@@ -104,7 +104,7 @@ class FibModel {
     if (!(cs > c0 && a > dx && diffusion > 0 && alpha < 1)) return std::nan("");
     const double share = (r - c0) / (cs - c0);
     if (!(share > 0 && share < 1)) return std::nan("");
-    const double half_depth = (a - dx) / (2 * (normal_quantile_wichura(1 - share / 2) / std::sqrt(2.0)));
+    const double half_depth = (a - dx) / (2 * erf_argument(share));
     return std::pow(half_depth * half_depth / (diffusion * std::pow(FIB_T0_YEARS, alpha)), 1 / (1 - alpha));
   }
 
@@ -113,6 +113,10 @@ class FibModel {
   static double critical_depth(double dx, double c0, double cs, double ccrit, double spread);
 
  private:
+  /// z with 1 - erf(z) = share, for 0 < share <= 1:
+  /// erfinv(1 - share) = Phi^-1(1 - share / 2) / sqrt(2).
+  static double erf_argument(double share) { return normal_quantile_wichura(1 - share / 2) / std::sqrt(2.0); }
+
   /// Dapp(t) * t, mm2.
   template <typename KeptValues>
   double spread_mm2(const KeptValues& kept, const TimePoint& point, double tj) const {
