@@ -16,16 +16,13 @@
 #include "core/fatal.hpp"
 #include "fib/run_fib_job.hpp"
 #include "files/folder.hpp"
+#include "files/owned_file.hpp"
 #include "input/reader.hpp"
 #include "input/validation_rules.hpp"
 
 namespace tbx {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
 
 Finding file_finding(std::string problem, std::string fix) {
   Finding f;
@@ -91,7 +88,7 @@ int check_job(const std::string& job_name, std::FILE* out) {
     }
   }
   CheckResult result;
-  const std::unique_ptr<std::FILE, FileCloser> in(std::fopen(file_name.c_str(), "r"));
+  const OwnedFile in(std::fopen(file_name.c_str(), "r"));
   struct stat info {};
   if (!in) {
     const std::string problem = std::string("cannot open the file: ") + std::strerror(errno);

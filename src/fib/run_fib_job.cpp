@@ -1,13 +1,11 @@
 #include "fib/run_fib_job.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/fatal.hpp"
 #include "fib/fib_model.hpp"
 #include "fib/fib_report.hpp"
+#include "files/owned_file.hpp"
 #include "job/memory_check.hpp"
 #include "job/time_series.hpp"
 #include "prob/random.hpp"
@@ -23,34 +21,18 @@ constexpr const char* REPORT_LABEL = "jobname_report.txt";
 /// Far beyond any job file; a larger one is refused rather than read.
 constexpr std::size_t MAX_JOB_FILE_BYTES = 16 << 20;
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 std::string read_fib_job_text(int folder_fd, const std::string& name) {
-  const FileDescriptor file(::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) fatal_error("File not found - " + name, 0);
+  const OwnedFile file = open_for_reading(folder_fd, name);
+  if (!file) fatal_error("File not found - " + name, 0);
   std::string text;
   char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) fatal_error("Unable to read job file - " + name, 0);
-    text.append(buffer, static_cast<std::size_t>(n));
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get())) {
+    text.append(buffer, n);
     if (text.size() > MAX_JOB_FILE_BYTES) fatal_error("Job file too large (max. = 16 MiB) - " + name, 0);
   }
+  if (std::ferror(file.get())) fatal_error("Unable to read job file - " + name, 0);
   return text;
 }
 

@@ -1,8 +1,5 @@
 #include "job/run_job.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -14,6 +11,7 @@
 #include "core/fatal.hpp"
 #include "files/folder.hpp"
 #include "files/job_lock.hpp"
+#include "files/owned_file.hpp"
 #include "files/remove_on_signal.hpp"
 #include "fib/run_fib_job.hpp"
 #include "input/prompt.hpp"
@@ -45,23 +43,12 @@ const char* const BANNER =
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-
 // The job's folder, held open: the job file, the lock and both reports are
 // found there even if the folder is renamed during the run.
 Folder open_job_folder(const std::string& job_name) {
   std::optional<Folder> folder = open_folder_of(job_name);
   if (!folder) fatal_error("File not found - jobname_me.dat", 0);
   return std::move(*folder);
-}
-
-std::FILE* open_job_file(const Folder& folder, const std::string& base) {
-  const int fd = ::openat(folder.fd(), (base + ".dat").c_str(), O_RDONLY | O_CLOEXEC);
-  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "r");
-  if (file == nullptr && fd >= 0) ::close(fd);
-  return file;
 }
 
 }  // namespace
@@ -82,7 +69,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
     run_fib_job(folder, base, options);
     return;
   }
-  const std::unique_ptr<std::FILE, FileCloser> input(open_job_file(folder, base));
+  const OwnedFile input = open_for_reading(folder.fd(), base + ".dat");
   if (!input) fatal_error("File not found - jobname_me.dat", 0);
 
   JobData job;
