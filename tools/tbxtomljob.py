@@ -272,12 +272,8 @@ class TomlJob:
             else:
                 text = text[:start] + value + text[end:]
         # Read it again: the new values, and nothing else changed.
-        expected = copy.deepcopy(self.data)
-        for slot, value in new.items():
-            node = expected
-            for key in slot[:-1]:
-                node = node[key]
-            node[slot[-1]] = tomllib.loads(f"v = {value}")["v"]
+        expected = _with_slots(self.data, {slot: tomllib.loads(f"v = {value}")["v"]
+                                           for slot, value in new.items()})
         try:
             edited = tomllib.loads(text)
         except tomllib.TOMLDecodeError:
@@ -293,12 +289,7 @@ class TomlJob:
         `values` maps slots to the numbers of the varied fields; only what
         they touch is checked (the base job is tbxrun's to check).
         """
-        data = copy.deepcopy(self.data)
-        for slot, value in values.items():
-            node = data
-            for key in slot[:-1]:
-                node = node[key]
-            node[slot[-1]] = value
+        data = _with_slots(self.data, values)
         touched = {slot[0] for slot in values}
         if "simulations" in touched and data["simulations"] < 1:
             return f"simulations: expected an integer >= 1, got {data['simulations']}"
@@ -320,6 +311,17 @@ class TomlJob:
             if why:
                 return why
         return None
+
+
+def _with_slots(data, values):
+    """A copy of the parsed job `data` with the values of `values` (slot -> value) set."""
+    data = copy.deepcopy(data)
+    for slot, value in values.items():
+        node = data
+        for key in slot[:-1]:
+            node = node[key]
+        node[slot[-1]] = value
+    return data
 
 
 def distribution_problem(variable, table):
