@@ -44,6 +44,11 @@ std::string moment_distribution_problem(const MomentDistribution& d) {
   if (d.sd == 0) return "sd > 0 for a beta distribution";
   const double largest = std::sqrt(d.mean - d.lower) * std::sqrt(d.upper - d.mean);
   if (!(d.sd < largest)) return "sd below sqrt((mean - lower) * (upper - mean)) = " + shortest_text(largest, 6);
+  const double smallest = BETA_MIN_RELATIVE_SD * (d.upper - d.lower);
+  if (d.sd < smallest) {
+    return "sd at least (upper - lower) / 1e6 = " + shortest_text(smallest, 6) +
+           " for a beta distribution (a narrower one is a fixed value: give it as one)";
+  }
   return "";
 }
 
@@ -69,6 +74,10 @@ MomentSampler::MomentSampler(const MomentDistribution& d) : d_(d), beta_(1, 1) {
       const double sum = (below / d_.sd) * (above / d_.sd) - 1;
       p_ = sum * below / width;
       q_ = sum * above / width;
+      // Bounds near the largest double: the product overflows where the
+      // shape does not; the same shape from the fraction of the range first.
+      if (!std::isfinite(p_)) p_ = sum * (below / width);
+      if (!std::isfinite(q_)) q_ = sum * (above / width);
       beta_ = RegularizedBeta(p_, q_);
       break;
     }
