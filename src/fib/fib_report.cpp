@@ -22,8 +22,29 @@ std::string fixed(double value, int precision) {
   return out;
 }
 
+/// Fixed-point values up to this magnitude; beyond it (a time or an index
+/// far outside engineering ranges) four significant digits, so that no
+/// number runs to hundreds of digits or into the next column.
+constexpr double FIXED_BELOW = 1e9;
+
+std::string bounded(double value, int precision) {
+  return std::fabs(value) < FIXED_BELOW ? fixed(value, precision) : shortest_text(value, 4);
+}
+
 /// Years with two decimals; "-" where there is no value.
-std::string years(double value) { return std::isfinite(value) ? fixed(value, 2) : "-"; }
+std::string years(double value) { return std::isfinite(value) ? bounded(value, 2) : "-"; }
+
+/// The word a table prints where a value is not a finite number.
+constexpr const char* NO_VALUE = "none";
+
+/// `value` right-aligned in `width` columns; NO_VALUE where it is not a
+/// finite number. Returns whether it was a number.
+bool number_cell(std::string& line, double value, int width, int precision) {
+  std::string text = std::isfinite(value) ? bounded(value, precision) : NO_VALUE;
+  if (text.size() < static_cast<std::size_t>(width)) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  line += text;
+  return std::isfinite(value);
+}
 
 void heading(std::string& out, const std::string& title) {
   out += "\n" + title + "\n" + std::string(title.size(), '-') + "\n";
@@ -70,18 +91,26 @@ void time_table(std::string& out, const Summary& s) {
   heading(out, "Time points");
   out +=
       "  t [years]   failures    Pf [%]  Pf low [%]  Pf high [%]     Beta  Beta low  Beta high  mean(G)/sd(G)\n";
+  bool any_missing = false;
   for (const TimePointSummary& p : s.time_points) {
     std::string line;
-    append_fixed(line, p.t, 11, 2);
+    bool numbers = number_cell(line, p.t, 11, 2);
     append_int(line, p.failures, 11);
-    append_fixed(line, p.pf, 10, 4);
-    append_fixed(line, p.pf_low, 12, 4);
-    append_fixed(line, p.pf_high, 13, 4);
-    append_fixed(line, p.beta, 9, 3);
-    append_fixed(line, p.beta_low, 10, 3);
-    append_fixed(line, p.beta_high, 11, 3);
-    append_fixed(line, p.beta_cornell, 15, 3);
+    numbers = number_cell(line, p.pf, 10, 4) && numbers;
+    numbers = number_cell(line, p.pf_low, 12, 4) && numbers;
+    numbers = number_cell(line, p.pf_high, 13, 4) && numbers;
+    numbers = number_cell(line, p.beta, 9, 3) && numbers;
+    numbers = number_cell(line, p.beta_low, 10, 3) && numbers;
+    numbers = number_cell(line, p.beta_high, 11, 3) && numbers;
+    numbers = number_cell(line, p.beta_cornell, 15, 3) && numbers;
     out += line + "\n";
+    any_missing = any_missing || !numbers;
+  }
+  if (any_missing) {
+    out += "\n" + std::string(NO_VALUE) +
+           ": no finite value. Beta, Beta low and Beta high are infinite where Pf or the end of its\n"
+           "interval they come from is 0 or 100 %; mean(G)/sd(G) is not defined where G does not vary\n"
+           "(its sd is no larger than the rounding of its mean) or is not a finite number.\n";
   }
   out +=
       "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % interval of\n"
@@ -106,6 +135,7 @@ void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
   out += "Initiation time quantiles [years]:";
   for (const auto& [percent, value] : s.initiation.quantiles) out += " " + shortest_number(percent) + " %: " + years(value) + ";";
   out.pop_back();
+  if (!s.initiation.quantiles_reason.empty()) out += "\n  -: " + s.initiation.quantiles_reason;
   out += "\nNot initiated by " + shortest_number(job.times.back()) + " years: " +
          fixed(100 * s.initiation.censored_share, 2) + " %\n";
 }
@@ -118,7 +148,7 @@ void design_cover_text(std::string& out, const Summary& s) {
   } else if (std::isnan(d.mean_cover)) {
     out += "No mean cover reaches the target.\n";
   } else {
-    out += "Mean cover for the target: " + fixed(d.mean_cover, 1) + " mm (" + d.distribution + ", sd " +
+    out += "Mean cover for the target: " + bounded(d.mean_cover, 1) + " mm (" + d.distribution + ", sd " +
            shortest_number(d.sd_cover) + " mm, the other variables as given)\n";
   }
 }
@@ -134,9 +164,9 @@ void importance_text(std::string& out, const Summary& s) {
   for (const ImportanceFactor& f : im.factors) {
     std::string line;
     cell(line, f.variable, 9);
-    append_fixed(line, f.share, 10, 1);
-    append_fixed(line, f.alpha, 9, 3);
-    append_fixed(line, f.spearman, 11, 3);
+    number_cell(line, f.share, 10, 1);
+    number_cell(line, f.alpha, 9, 3);
+    number_cell(line, f.spearman, 11, 3);
     out += line + "\n";
   }
   out += "share: alpha squared, the part of the variance of G each variable explains in a linear view.\n";

@@ -119,6 +119,28 @@ ImportanceSummary importance_factors(
   };
   std::vector<double>& gu = g;
   keep_used(gu);
+  // Correlations do not depend on the scale: values near the largest double
+  // are brought down by a power of two (exactly) before their squares
+  // overflow.
+  double largest = 0;
+  for (const double v : gu) largest = std::max(largest, std::fabs(v));
+  if (largest > 0x1p500) {
+    for (double& v : gu) v *= 0x1p-600;
+  }
+  {
+    const auto n = static_cast<double>(gu.size());
+    double mean = 0;
+    for (const double v : gu) mean += v;
+    mean /= n;
+    double squares = 0;
+    for (const double v : gu) squares += (v - mean) * (v - mean);
+    if (without_scatter(mean, std::sqrt(squares / (n - 1)), s.used)) {
+      s.reason = std::string(NO_SCATTER) +
+                 " at the design life (its sd is no larger than the rounding of its mean): no variable explains "
+                 "any of its variance, and correlations with it would be rounding";
+      return s;
+    }
+  }
   std::vector<double> g_ranks;
   {
     RankSpace space;

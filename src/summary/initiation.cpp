@@ -8,6 +8,7 @@
 #include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
+#include "summary/summary_files.hpp"
 
 namespace tbx {
 
@@ -169,7 +170,29 @@ std::vector<double> initiation_times(const SimulationModel& model) {
 
 InitiationSummary summarize_initiation(std::vector<double> sorted, std::int64_t nsim, double first, double last) {
   InitiationSummary s;
-  for (const double q : QUANTILES) s.quantiles.emplace_back(q, order_statistic(sorted, quantile_rank(nsim, q / 100)));
+  // A quantile at p is told from the sample's extreme only where n p >= 1
+  // (and n (1 - p) >= 1): with fewer simulations it would be the smallest
+  // (largest) time whatever p, 1 % as much as 10 %.
+  std::string too_few, censored;
+  for (const double q : QUANTILES) {
+    const double p = q / 100;
+    const auto needed = static_cast<std::int64_t>(std::ceil(1 / std::min(p, 1 - p) - 1e-9));
+    double value = std::nan("");
+    if (nsim < needed) {
+      too_few += (too_few.empty() ? "" : ", ") + shortest_number(q) + " %";
+    } else {
+      value = order_statistic(sorted, quantile_rank(nsim, p));
+      if (std::isnan(value)) censored += (censored.empty() ? "" : ", ") + shortest_number(q) + " %";
+    }
+    s.quantiles.emplace_back(q, value);
+  }
+  if (!too_few.empty()) {
+    s.quantiles_reason = "too few simulations for " + too_few + ": a quantile at p needs at least 1 / min(p, 1 - p)";
+  }
+  if (!censored.empty()) {
+    s.quantiles_reason += (s.quantiles_reason.empty() ? "" : "; ") + censored +
+                          ": not reached by the last time point, by which a smaller share of the simulations initiates";
+  }
   const auto initiated = std::lower_bound(sorted.begin(), sorted.end(), std::numeric_limits<double>::infinity());
   s.censored = static_cast<std::int64_t>(sorted.end() - initiated);
   s.censored_share = static_cast<double>(s.censored) / static_cast<double>(nsim);

@@ -21,7 +21,52 @@ constexpr double INF = std::numeric_limits<double>::infinity();
 
 std::string years_text(double t) { return shortest_number(t); }
 
+/// Why the values of a time point that are not finite numbers are so.
+std::string time_point_reason(const TimePointSummary& p, std::int64_t nsim, bool flat) {
+  std::string why;
+  auto add = [&](const char* text) { why += (why.empty() ? "" : "; ") + std::string(text); };
+  if (p.failures == 0) add("no simulation fails: beta, beta_high, cov and nsim_for_cov10 are infinite");
+  if (p.failures == nsim) add("every simulation fails: beta and beta_low are minus infinity");
+  if (flat) {
+    add("beta_cornell: G does not vary at this time (its sd is no larger than the rounding of its mean), so "
+        "mean(G)/sd(G) would be rounding");
+  } else if (std::isnan(p.beta_cornell)) {
+    add("beta_cornell: mean(G)/sd(G) is not a number: G is 0 in every simulation, or G or the sum of its "
+        "squares is not a finite number");
+  }
+  return why;
+}
+
 }  // namespace
+
+std::int64_t fewest_simulations(double p) {
+  const double tail = (1 - SUMMARY_CONFIDENCE) / 2;
+  const double rarer = std::min(p, 1 - p);
+  if (!(rarer > 0)) return std::numeric_limits<std::int64_t>::max();
+  const double log_q = std::log1p(-rarer);
+  // The smallest n with q^n <= tail, from the logarithms and then made exact
+  // against the powers themselves.
+  double n = std::max(1.0, std::ceil(std::log(tail) / log_q));
+  if (!(n < 9e18)) return std::numeric_limits<std::int64_t>::max();
+  while (n > 1 && std::exp((n - 1) * log_q) <= tail) n -= 1;
+  while (std::exp(n * log_q) > tail) n += 1;
+  return static_cast<std::int64_t>(n);
+}
+
+namespace {
+
+/// Ulp of rounding allowed per simulation in sd(G) (see without_scatter).
+double scatter_floor(std::int64_t n) {
+  return std::max(2.0 * static_cast<double>(n), 64.0) * std::numeric_limits<double>::epsilon();
+}
+
+}  // namespace
+
+bool without_scatter(double mean, double sd, std::int64_t n) { return sd <= scatter_floor(n) * std::fabs(mean); }
+
+bool index_without_scatter(double beta_cornell, std::int64_t n) {
+  return std::isinf(beta_cornell) || std::fabs(beta_cornell) * scatter_floor(n) >= 1;
+}
 
 std::vector<double> series_times(const JobData& job) {
   const double tmin = job.dist_param[1][TIME];
@@ -68,6 +113,9 @@ std::vector<TimePointSummary> summarize_time_points(const std::vector<double>& t
     s.beta_cornell = results.beta[static_cast<std::int64_t>(i) + 1];
     s.cov = p > 0 ? std::sqrt((1 - p) / (n * p)) : INF;
     s.nsim_for_cov10 = p > 0 ? std::max(1.0, std::ceil(100 * (1 - p) / p)) : INF;
+    const bool flat = index_without_scatter(s.beta_cornell, nsim);
+    if (flat) s.beta_cornell = std::nan("");
+    s.reason = time_point_reason(s, nsim, flat);
     out.push_back(s);
   }
   return out;
@@ -84,6 +132,7 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
   life.cornell_years = std::nan("");
   if (points.empty()) {
     life.cornell_kind = "undefined";
+    life.cornell_reason = "mean(G)/sd(G) is not defined at any time point (see their reasons)";
     return;
   }
   if (beta[points[0]] < target) {
@@ -138,6 +187,17 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   for (const TimePointSummary& p : s.time_points) beta_cornell.push_back(p.beta_cornell);
   cornell_crossing(times, beta_cornell, options.target_beta, s.service_life);
   ServiceLifeSummary& life = s.service_life;
+  const double target_pf = normal_cdf(-options.target_beta);
+  const std::int64_t fewest = fewest_simulations(target_pf);
+  const std::string too_few =
+      s.nsim >= fewest ? std::string()
+                       : "too few simulations: " + std::to_string(s.nsim) + " where the quantile at Pf = " +
+                             shortest_number(100 * target_pf) + " % needs at least " + std::to_string(fewest) +
+                             " for its 95 % interval; fewer leave it to the draws of single simulations";
+  if (life.reason.empty() && !too_few.empty()) {
+    life.reason = too_few;
+    life.years = life.low = life.high = std::nan("");
+  }
   if (!life.reason.empty()) {
     life.kind = "undefined";
   } else if (std::isnan(life.years)) {
@@ -153,10 +213,12 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   std::vector<double> values;
   model.cover_loads(s.design_life, values);
   const CoverDistribution cover = model.cover();
-  if (cover.reason.empty()) {
-    s.design_cover = design_cover(values, cover.lognormal, cover.sd, normal_cdf(-options.target_beta));
-  } else {
+  if (!cover.reason.empty()) {
     s.design_cover.reason = cover.reason;
+  } else if (!too_few.empty()) {
+    s.design_cover.reason = too_few;
+  } else {
+    s.design_cover = design_cover(values, cover.lognormal, cover.sd, target_pf);
   }
 
   model.limit_states(s.design_life, values);

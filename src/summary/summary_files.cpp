@@ -83,6 +83,7 @@ void time_point_json(std::string& out, const TimePointSummary& p) {
       .number("beta_cornell", p.beta_cornell)
       .number("cov", p.cov)
       .number("nsim_for_cov10", p.nsim_for_cov10);
+  if (!p.reason.empty()) m.text("reason", p.reason);
   m.close();
 }
 
@@ -117,6 +118,7 @@ std::string summary_json(const Summary& s) {
                shortest_number(s.initiation.quantiles[i].second);
       }
       out += "}";
+      if (!s.initiation.quantiles_reason.empty()) m.text("quantiles_reason", s.initiation.quantiles_reason);
       m.count("censored", s.initiation.censored).number("censored_share", s.initiation.censored_share);
       m.key("histogram");
       out += "[";
@@ -141,6 +143,7 @@ std::string summary_json(const Summary& s) {
     m.number("years", l.years).number("low", l.low).number("high", l.high).text("kind", l.kind);
     m.text("definition", "initiation-time quantile at Phi(-target_beta); low/high: distribution-free 95 % interval");
     m.number("cornell_years", l.cornell_years).text("cornell_kind", l.cornell_kind);
+    if (!l.cornell_reason.empty()) m.text("cornell_reason", l.cornell_reason);
     m.text("cornell_definition", "where mean(G)/sd(G) falls below target_beta, interpolated between time points");
     m.close();
   }
