@@ -1,5 +1,7 @@
 #include "check/check_fib_job.hpp"
 
+#include "check/finding.hpp"
+#include "check/plausibility.hpp"
 #include "core/fatal.hpp"
 #include "fib/fib_job.hpp"
 #include "fib/run_fib_job.hpp"
@@ -40,7 +42,18 @@ int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
   int status = 0;
   try {
     const FibJob job = read_fib_job(read_fib_job_text(folder_fd, file_name), file_name);
-    text = file_name + ": no findings" + preset_notes(job) + "\n";
+    CheckResult result;
+    if (auto f = too_few_simulations(job.simulations, job.target_beta, "simulations", 0, "the job's")) {
+      result.findings.push_back(std::move(*f));
+    }
+    if (result.findings.empty()) {
+      text = file_name + ": no findings" + preset_notes(job) + "\n";
+    } else {
+      // The count line carries the presets, as the clean line does.
+      text = format_check(file_name, result);
+      text.insert(text.size() - 1, preset_notes(job));
+      status = check_exit_status(result);
+    }
   } catch (const FatalError& error) {
     text = as_error(error.message(), file_name) + "\n" + file_name + ": 1 error\n";
     status = 1;

@@ -8,9 +8,11 @@
 namespace tbx {
 
 /// Checks the fib job file `file_name` in the folder `folder_fd` and writes
-/// to `out` either "FILE: no findings" with the presets the job uses, or the
-/// first mistake ("FILE:LINE: error: FIELD: expected ...") and a count.
-/// Returns the exit status: 0 clean, 1 an error.
+/// to `out` either "FILE: no findings" with the presets the job uses, the
+/// warnings about a job the run accepts (too few simulations) and a count
+/// with the presets, or the first mistake ("FILE:LINE: error: FIELD:
+/// expected ...") and a count. Returns the exit status: 0 clean, 1 an
+/// error, 3 warnings only.
 int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out);
 
 }  // namespace tbx

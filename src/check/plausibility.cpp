@@ -8,6 +8,8 @@
 #include "check/describe.hpp"
 #include "check/distribution.hpp"
 #include "job/time_series.hpp"
+#include "prob/normal.hpp"
+#include "summary/summary.hpp"
 
 namespace tbx {
 
@@ -96,6 +98,11 @@ class Checker {
     }
     check_critical_below_surface();
     check_series_steps();
+    const SummaryOptions defaults;
+    if (auto f = too_few_simulations(job_.nsim, defaults.target_beta, describe_field(JobField::nsim, 1),
+                                     trace_.line_of(JobField::nsim, 1), "the summary's default")) {
+      result_.findings.push_back(std::move(*f));
+    }
   }
 
  private:
@@ -237,6 +244,24 @@ class Checker {
 };
 
 }  // namespace
+
+std::optional<Finding> too_few_simulations(std::int64_t nsim, double target_beta, std::string where, int line,
+                                           const std::string& target_origin) {
+  const double pf = normal_cdf(-target_beta);
+  const std::int64_t fewest = fewest_simulations(pf);
+  if (nsim < 1 || nsim >= fewest) return std::nullopt;  // none at all is an error of its own
+  Finding f;
+  f.severity = Severity::warning;
+  f.line = line;
+  f.where = std::move(where);
+  f.value = std::to_string(nsim);
+  f.problem = "too few simulations for the design cover and the service-life interval of the summary: at " +
+              target_origin + " target Beta " + format_value(target_beta) + " (Pf " + format_short(100 * pf) +
+              " %) they need at least " + std::to_string(fewest) + "; with fewer both are left out";
+  f.expected = "at least " + std::to_string(fewest) + " simulations";
+  f.fix = "give at least " + std::to_string(fewest) + " simulations";
+  return f;
+}
 
 const PlausibleRange& plausible_range(int variable) { return RANGES[static_cast<std::size_t>(variable - 1)]; }
 
