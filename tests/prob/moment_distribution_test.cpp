@@ -116,6 +116,11 @@ TEST(MomentSampler, DrawsHaveTheGivenMeanAndSd) {
   // mean / sqrt(1 + (sd / mean)^2).
   EXPECT_EQ(MomentSampler({MomentKind::normal, 50, 8}).quantile(0.975), 50 + 8 * tbx::normal_quantile(0.975));
   EXPECT_NEAR(MomentSampler({MomentKind::lognormal, 2, 1.5}).quantile(0.5), 2 / 1.25, 1e-15);
+  // Bounds near the largest double: shapes 7.5 and 7.5, whose products with
+  // the distance to a bound overflow (the draws once sat on a bound).
+  const MomentSampler wide({MomentKind::beta, 0.6, 2e307, -8e307, 8e307});
+  EXPECT_NEAR(wide.quantile(0.5) / 1.6e308, 0.0, 1e-15);
+  EXPECT_NEAR(wide.quantile(0.975) / 1.6e308, RegularizedBeta(7.5, 7.5).quantile(0.975).x - 0.5, 1e-15);
 }
 
 TEST(MomentDistribution, ProblemsNameWhatWasExpected) {
@@ -140,6 +145,14 @@ TEST(MomentDistribution, ProblemsNameWhatWasExpected) {
       {{MomentKind::beta, 8.9, 5.6, 0, 50}, ""},
       {{MomentKind::beta, 8.9, 21, 0, 50}, "sd below sqrt((mean - lower) * (upper - mean)) = 19.1256"},
       {{MomentKind::beta, 1, 2, 0, 5}, "sd below sqrt((mean - lower) * (upper - mean)) = 2"},
+      // Shapes beyond about 1e11, which the inversion cannot settle.
+      {{MomentKind::beta, 0.6, 1e-100, 0.2, 2},
+       "sd at least (upper - lower) / 1e6 = 1.8e-06 for a beta distribution (a narrower one is a fixed value: give "
+       "it as one)"},
+      {{MomentKind::beta, 0.6, 0.15, -8e307, 8e307},
+       "sd at least (upper - lower) / 1e6 = 1.6e+302 for a beta distribution (a narrower one is a fixed value: give "
+       "it as one)"},
+      {{MomentKind::beta, 0.6, 1.8e-6, 0.2, 2}, ""},
       {{MomentKind::uniform, inf, -1, 2, 5}, ""},  // mean and sd are not read
       {{MomentKind::uniform, 0, 0, 5, 5}, "lower below upper = 5"},
       {{MomentKind::uniform, 0, 0, 2, std::nan("")}, "a finite number for upper"},

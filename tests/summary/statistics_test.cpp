@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 #include "summary/binomial.hpp"
 #include "prob/normal.hpp"
+#include "summary/summary.hpp"
 #include "summary/summary_files.hpp"
 
 namespace tbx {
@@ -66,6 +68,42 @@ TEST(QuantileOrderBounds, MatchExactBinomialSums) {
     EXPECT_EQ(b.low, c.low) << c.n << ", " << c.p;
     EXPECT_EQ(b.high, c.high) << c.n << ", " << c.p;
   }
+}
+
+TEST(FewestSimulations, AreWhereTheOrderBoundsFirstBothExist) {
+  // 37 at the default target Beta 1.3; symmetric in p and 1 - p.
+  EXPECT_EQ(fewest_simulations(normal_cdf(-1.3)), 37);
+  for (const double p : {0.5, 0.3, normal_cdf(-1.3), 0.01, 1e-4, 0.9, 0.999}) {
+    const std::int64_t n = fewest_simulations(p);
+    const OrderBounds enough = quantile_order_bounds(n, p, SUMMARY_CONFIDENCE);
+    EXPECT_TRUE(enough.low >= 1 && enough.high <= n) << p;
+    const OrderBounds fewer = quantile_order_bounds(n - 1, p, SUMMARY_CONFIDENCE);
+    EXPECT_TRUE(fewer.low < 1 || fewer.high > n - 1) << p;
+  }
+}
+
+TEST(WithoutScatter, IsSdWithinTheRoundingOfTheMean) {
+  const double eps = std::numeric_limits<double>::epsilon();
+  const struct {
+    double mean, sd;
+    std::int64_t n;
+    bool flat;
+  } cases[] = {
+      {-2.4, 0, 1000, true},
+      {0, 0, 1000, true},
+      {-2.4, 2.4 / 5.3e13, 1000, true},   // the index -5.3e13 that rounding once gave
+      {-2.4, 2.4 / 5.3e13, 10, false},    // ten values cannot round that far
+      {1, 1999 * eps, 1000, true},
+      {1, 2001 * eps, 1000, false},
+      {1, 64 * eps, 3, true},             // a few ulp in each value
+      {1, 1e-9, 1000000, false},
+      {1, std::nan(""), 1000, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(without_scatter(c.mean, c.sd, c.n), c.flat) << c.mean << " " << c.sd << " " << c.n;
+    EXPECT_EQ(index_without_scatter(c.mean / c.sd, c.n), c.flat && c.mean != 0) << c.mean << " " << c.sd;
+  }
+  EXPECT_TRUE(index_without_scatter(-std::numeric_limits<double>::infinity(), 5));
 }
 
 TEST(ShortestNumber, ReadsBackToTheSameDouble) {

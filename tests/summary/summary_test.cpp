@@ -176,5 +176,43 @@ TEST(DesignCover, DegenerateAndExtremeCoverScatterGiveACoverOrAReason) {
   }
 }
 
+TEST(ImportanceFactors, GWithoutScatterGivesAReasonAndHugeGCorrelatesAsScaled) {
+  const std::int64_t nsim = 1000;
+  std::vector<double> z(nsim);
+  for (std::int64_t j = 0; j < nsim; ++j) z[static_cast<std::size_t>(j)] = std::sin(static_cast<double>(j));
+  std::vector<SimulationModel::Source> sources(1);
+  const auto fill = [&](const SimulationModel::Source&, std::vector<double>& out) { out = z; };
+  // The same value everywhere, or apart by an ulp: no variable has a share.
+  std::vector<double> g(nsim, -2.4);
+  g[7] = std::nextafter(-2.4, 0.0);
+  EXPECT_TRUE(importance_factors(g, sources, fill).reason.find("G does not vary") == 0);
+  // G near the largest double: the correlation of G / 2^600.
+  for (std::int64_t j = 0; j < nsim; ++j) g[static_cast<std::size_t>(j)] = 1e307 * (1 + z[static_cast<std::size_t>(j)]);
+  const ImportanceSummary huge = importance_factors(g, sources, fill);
+  ASSERT_EQ(huge.factors.size(), 1u) << huge.reason;
+  EXPECT_NEAR(huge.factors[0].alpha, 1.0, 1e-12);
+  EXPECT_NEAR(huge.factors[0].spearman, 1.0, 1e-12);
+}
+
+TEST(InitiationQuantiles, TooFewOrCensoredAreNullWithTheirReason) {
+  const double inf = INFINITY;
+  const InitiationSummary five = summarize_initiation({1, 2, 3, inf, inf}, 5, 1, 10);
+  std::vector<double> values;
+  for (const auto& q : five.quantiles) values.push_back(q.second);
+  // Only the median can be told from the extremes of five values.
+  EXPECT_TRUE(std::isnan(values[0]) && std::isnan(values[1]) && std::isnan(values[2]));
+  EXPECT_EQ(values[3], 3);
+  EXPECT_TRUE(std::isnan(values[4]) && std::isnan(values[5]));
+  EXPECT_EQ(five.quantiles_reason,
+            "too few simulations for 1 %, 5 %, 10 %, 90 %, 95 %: a quantile at p needs at least 1 / min(p, 1 - p)");
+
+  const InitiationSummary ten = summarize_initiation({1, 2, 3, 4, 5, 6, 7, 8, inf, inf}, 10, 1, 10);
+  EXPECT_EQ(ten.quantiles[2].second, 1);
+  EXPECT_EQ(ten.quantiles[3].second, 5);
+  EXPECT_EQ(ten.quantiles_reason,
+            "too few simulations for 1 %, 5 %, 95 %: a quantile at p needs at least 1 / min(p, 1 - p); 90 %: "
+            "not reached by the last time point, by which a smaller share of the simulations initiates");
+}
+
 }  // namespace
 }  // namespace tbx
