@@ -110,7 +110,8 @@ void time_table(std::string& out, const Summary& s) {
     out += "\n" + std::string(NO_VALUE) +
            ": no finite value. Beta, Beta low and Beta high are infinite where Pf or the end of its\n"
            "interval they come from is 0 or 100 %; mean(G)/sd(G) is not defined where G does not vary\n"
-           "(its sd is no larger than the rounding of its mean) or is not a finite number.\n";
+           "(its sd is no larger than the rounding of its mean), is not a finite number or comes from\n"
+           "one simulation.\n";
   }
   out +=
       "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % interval of\n"

@@ -107,7 +107,8 @@ ImportanceSummary importance_factors(
   }
   s.used = static_cast<std::int64_t>(used.size());
   if (used.size() < 3) {
-    s.reason = "fewer than three simulations have a limit state that is a number";
+    s.reason = "fewer than three simulations have a limit state that is a number (two give a correlation of +-1 "
+               "whatever the variables)";
     return s;
   }
   const bool all = used.size() == g.size();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/command_line.hpp"
+#include "core/number_format.hpp"
 #include "input/job_data.hpp"
 #include "job/time_series.hpp"
 #include "summary/summary_files.hpp"
@@ -30,6 +31,8 @@ std::string time_point_reason(const TimePointSummary& p, std::int64_t nsim, bool
   if (flat) {
     add("beta_cornell: G does not vary at this time (its sd is no larger than the rounding of its mean), so "
         "mean(G)/sd(G) would be rounding");
+  } else if (std::isnan(p.beta_cornell) && nsim < 2) {
+    add("beta_cornell: one simulation has no sd(G)");
   } else if (std::isnan(p.beta_cornell)) {
     add("beta_cornell: mean(G)/sd(G) is not a number: G is 0 in every simulation, or G or the sum of its "
         "squares is not a finite number");
@@ -192,7 +195,7 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   const std::string too_few =
       s.nsim >= fewest ? std::string()
                        : "too few simulations: " + std::to_string(s.nsim) + " where the quantile at Pf = " +
-                             shortest_number(100 * target_pf) + " % needs at least " + std::to_string(fewest) +
+                             shortest_text(100 * target_pf, 4) + " % needs at least " + std::to_string(fewest) +
                              " for its 95 % interval; fewer leave it to the draws of single simulations";
   if (life.reason.empty() && !too_few.empty()) {
     life.reason = too_few;
