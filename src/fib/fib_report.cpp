@@ -131,6 +131,7 @@ void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
     out += "at most " + years(life.years) + " years: Pf at the first time point already exceeds the target\n";
   } else {
     out += years(life.years) + " years, 95 % interval " + years(life.low) + " to " + years(life.high) + " years\n";
+    if (!life.interval_reason.empty()) out += "  -: " + life.interval_reason + "\n";
   }
   if (!s.initiation.reason.empty()) return;
   out += "Initiation time quantiles [years]:";

@@ -220,6 +220,15 @@ ServiceLifeSummary service_life(const std::vector<double>& sorted, std::int64_t 
   const OrderBounds bounds = quantile_order_bounds(nsim, p, SUMMARY_CONFIDENCE);
   s.low = bounds.low >= 1 ? order_statistic(sorted, bounds.low) : std::nan("");
   s.high = order_statistic(sorted, bounds.high);
+  auto why = [&](const char* end, std::int64_t index) {
+    const std::string cause = index < 1 || index > nsim ? "too few simulations to hold the order statistic that bounds it"
+                                                        : "its order statistic is not reached by the last time point";
+    s.interval_reason += (s.interval_reason.empty() ? "" : "; ") + std::string(end) + ": " + cause;
+  };
+  if (!std::isnan(s.years)) {
+    if (std::isnan(s.low)) why("low", bounds.low);
+    if (std::isnan(s.high)) why("high", bounds.high);
+  }
   return s;
 }
 

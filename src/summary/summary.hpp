@@ -56,6 +56,7 @@ struct ServiceLifeSummary {
   double target_pf = 0;  ///< Phi(-target), percent
   std::string reason;    ///< non-empty where not defined
   double years = 0, low = 0, high = 0;  ///< NaN: not reached by the last time point / no bound
+  std::string interval_reason;          ///< non-empty where `years` is a time but low or high is NaN
   /// "estimate"; "at_start": the simulations failed by the first time point
   /// count as failing there, so `years` is only an upper bound;
   /// "not_reached"; "undefined" (see `reason`)

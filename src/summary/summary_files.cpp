@@ -141,6 +141,7 @@ std::string summary_json(const Summary& s) {
     m.number("target_beta", l.target_beta).number("target_pf", l.target_pf);
     if (!l.reason.empty()) m.text("reason", l.reason);
     m.number("years", l.years).number("low", l.low).number("high", l.high).text("kind", l.kind);
+    if (!l.interval_reason.empty()) m.text("interval_reason", l.interval_reason);
     m.text("definition", "initiation-time quantile at Phi(-target_beta); low/high: distribution-free 95 % interval");
     m.number("cornell_years", l.cornell_years).text("cornell_kind", l.cornell_kind);
     if (!l.cornell_reason.empty()) m.text("cornell_reason", l.cornell_reason);

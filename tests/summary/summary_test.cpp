@@ -80,6 +80,12 @@ TEST(ServiceLife, IsTheInitiationQuantileAtTheTarget) {
   EXPECT_GT(life.high, 10.0);
   const ServiceLifeSummary late = service_life(sorted, 1000, -1.6448536269514722);  // Pf 95 %: censored
   EXPECT_TRUE(std::isnan(late.years));
+  EXPECT_EQ(late.interval_reason, "");  // the kind says why
+  // Pf 89.9 %: the 899th is initiated, its upper bound lies beyond the 900th.
+  const ServiceLifeSummary edge = service_life(sorted, 1000, -normal_quantile(0.899));
+  EXPECT_DOUBLE_EQ(edge.years, 89.9);
+  EXPECT_TRUE(std::isnan(edge.high));
+  EXPECT_EQ(edge.interval_reason, "high: its order statistic is not reached by the last time point");
 }
 
 TEST(CornellCrossing, InterpolatesAsThePlotDoes) {
