@@ -200,6 +200,7 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   if (life.reason.empty() && !too_few.empty()) {
     life.reason = too_few;
     life.years = life.low = life.high = std::nan("");
+    life.interval_reason.clear();
   }
   if (!life.reason.empty()) {
     life.kind = "undefined";

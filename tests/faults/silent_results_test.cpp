@@ -129,7 +129,8 @@ TEST(SilentResults, TooFewSimulationsLeaveTheDesignCoverAndTheLifeOut) {
         << report;
     EXPECT_NE(report.find("not defined: too few simulations"), std::string::npos) << report;
     const std::string json = read_file(dir / "job_summary.json");
-    EXPECT_NE(json.find("\"years\": null,\n    \"low\": null,\n    \"high\": null,\n    \"kind\": \"undefined\""),
+    EXPECT_NE(json.find("\"years\": null,\n    \"low\": null,\n    \"high\": null,\n    \"kind\": \"undefined\",\n"
+                        "    \"definition\""),
               std::string::npos)
         << json;
 
