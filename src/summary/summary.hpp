@@ -112,10 +112,12 @@ struct Summary {
 std::int64_t fewest_simulations(double p);
 
 /// Whether a mean and standard deviation of n values (the limit state G)
-/// show no scatter: sd(G) no larger than the rounding that summing n values
-/// of magnitude |mean| can leave in the mean (about n ulp), with room for a
-/// few ulp of rounding in each value. Then sd(G), mean(G)/sd(G) and any
-/// correlation with G are rounding, not a property of the job.
+/// show no scatter: summing n equal values of magnitude |mean| one by one
+/// can leave up to about n ulp of it in the mean, and the deviations from
+/// that mean then give an sd of about as much; sd(G) up to 2n ulp of
+/// |mean(G)| (64 at least, for rounding inside each value) is therefore no
+/// evidence of scatter. Then sd(G), mean(G)/sd(G) and any correlation with G
+/// are rounding, not a property of the job.
 bool without_scatter(double mean, double sd, std::int64_t n);
 /// The same test on the index mean(G)/sd(G) alone (NaN and infinite
 /// included).
