@@ -86,12 +86,13 @@ class NestingTest(FaultTest):
                                  "lists nested more than 32 levels deep; a job needs two\n")
                 self.assertEqual(os.listdir(self.dir), ["deep.toml"])
         # Brackets, points and quotes in strings and comments are no nesting.
-        odd = ("# [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[ a.b.c.d.e.f.g\n" +
-               base.replace('title = "', 'title = "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[ \\"{{', 1))
+        brackets = "[" * 40
+        odd = (f"# {brackets} a.b.c.d.e.f.g\n" +
+               base.replace('title = "', f'title = "{brackets} \\"{{{{', 1))
         write(self.path("odd.toml"), odd)
         self.sweep("new", "odd.toml", "s", "--vary", "a.mean=40")
-        self.assertEqual(read_bytes(self.path("s", "cover-40", "cover-40.toml")).decode().count("["),
-                         odd.count("["))
+        job = read_bytes(self.path("s", "cover-40", "cover-40.toml")).decode()
+        self.assertEqual(job.count("["), odd.count("["))
 
 
 class SlurmQuotingTest(FaultTest):
