@@ -38,6 +38,7 @@ SUMMARY_SUFFIX = "_summary.json"
 # What a run of a TOML job writes, all of it always.
 TOML_OUTPUTS = (SUMMARY_SUFFIX, "_summary.csv", "_report.txt")
 JOB_NAME_RE = re.compile(r"[A-Za-z0-9+-][A-Za-z0-9._+-]*")
+CONTROL_RE = re.compile(r"[\x00-\x1f\x7f]")
 # A run ended by one of these (exit status 128 + the number) was stopped, by
 # Ctrl-C, tbxsweep passing on its own signal, kill or a time limit: it did
 # not fail, it is to be run again.
@@ -256,10 +257,17 @@ class Study:
             self.job_suffix = data.get("job_file", ".dat")
             bad = next((j["name"] for j in self.jobs if not JOB_NAME_RE.fullmatch(j["name"])),
                        None)
-        except (KeyError, TypeError):
+            # Names, labels and values go into the charts' gnuplot script.
+            texts = [f[k] for f in self.fields for k in ("field", "label", "unit")] + \
+                [v for f in self.fields for v in f["values"]] + \
+                [t for j in self.jobs for item in j["values"].items() for t in item]
+        except (KeyError, TypeError, AttributeError):
             fail(f"{path}: not a study description (no fields and jobs)")
         if bad is not None:
             fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
+        odd = next((t for t in texts if not isinstance(t, str) or CONTROL_RE.search(t)), None)
+        if odd is not None:
+            fail(f"{path}: {odd!r} is no field or value that tbxsweep new writes")
         if self.job_suffix not in (".dat", ".toml"):
             fail(f"{path}: a job file of an unknown kind, {self.job_suffix!r}")
         self.outputs = TOML_OUTPUTS if self.job_suffix == ".toml" else (RS_SUFFIX, XLS_SUFFIX)

@@ -116,9 +116,10 @@ class SlurmQuotingTest(FaultTest):
                       "character '\\n', which cannot be written safely into a script: rename it",
                       result.stderr)
         os.rename(self.path(odd), self.path("line\nend"))
-        result = self.sweep("slurm", "line\nend", status=1)
-        self.assertIn(f"tbxsweep: the study folder {self.path('line')!r}"[:-1] + "\\nend' holds",
-                      result.stderr)
+        for command in ("slurm", "plot"):  # the plot's gnuplot script names the folder too
+            result = self.sweep(command, "line\nend", status=1)
+            self.assertIn(f"tbxsweep: the study folder {self.path('line')!r}"[:-1] +
+                          "\\nend' holds", result.stderr)
 
 
 class SignalTest(FaultTest):
