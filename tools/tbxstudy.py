@@ -38,6 +38,11 @@ SUMMARY_SUFFIX = "_summary.json"
 # What a run of a TOML job writes, all of it always.
 TOML_OUTPUTS = (SUMMARY_SUFFIX, "_summary.csv", "_report.txt")
 JOB_NAME_RE = re.compile(r"[A-Za-z0-9+-][A-Za-z0-9._+-]*")
+CONTROL_RE = re.compile(r"[\x00-\x1f\x7f]")
+# A run ended by one of these (exit status 128 + the number) was stopped, by
+# Ctrl-C, tbxsweep passing on its own signal, kill or a time limit: it did
+# not fail, it is to be run again.
+STOP_SIGNALS = {1: "SIGHUP", 2: "SIGINT", 15: "SIGTERM"}
 
 
 class StudyError(Exception):
@@ -195,6 +200,9 @@ def new_study(args):
     except OSError as e:
         shutil.rmtree(temp, ignore_errors=True)
         fail(f"{study}: {e.strerror}")
+    except BaseException:  # Ctrl-C
+        shutil.rmtree(temp, ignore_errors=True)
+        raise
     print(f"{study}: {plural(len(jobs), 'job')} "
           f"({', '.join(f.name + ' ' + plural(len(v), 'value') for f, v in varied)}"
           f"{', zipped' if args.zip else ''})")
@@ -249,14 +257,22 @@ class Study:
             self.job_suffix = data.get("job_file", ".dat")
             bad = next((j["name"] for j in self.jobs if not JOB_NAME_RE.fullmatch(j["name"])),
                        None)
-        except (KeyError, TypeError):
+            # Names, labels and values go into the charts' gnuplot script.
+            texts = [f[k] for f in self.fields for k in ("field", "label", "unit")] + \
+                [v for f in self.fields for v in f["values"]] + \
+                [t for j in self.jobs for item in j["values"].items() for t in item]
+        except (KeyError, TypeError, AttributeError):
             fail(f"{path}: not a study description (no fields and jobs)")
         if bad is not None:
             fail(f"{path}: '{bad}' is no job name that tbxsweep new makes")
+        odd = next((t for t in texts if not isinstance(t, str) or CONTROL_RE.search(t)), None)
+        if odd is not None:
+            fail(f"{path}: {odd!r} is no field or value that tbxsweep new writes")
         if self.job_suffix not in (".dat", ".toml"):
             fail(f"{path}: a job file of an unknown kind, {self.job_suffix!r}")
         self.outputs = TOML_OUTPUTS if self.job_suffix == ".toml" else (RS_SUFFIX, XLS_SUFFIX)
         self.cluster_done = False  # no task of the study is queued or running on a cluster
+        self.cluster_busy = False  # some task of the study is queued or running on a cluster
 
     def expect_summary(self, options):
         """With tbxrun's --summary among the options, a job also needs its summary."""
@@ -292,9 +308,17 @@ class Study:
             return "waiting", ""
         end = LOG_END_RE.match(lines[-1]) if lines else None
         if end:
-            return "failed", failure_message(lines[1:-1], int(end.group(1)))
+            status = int(end.group(1))
+            if status - 128 in STOP_SIGNALS:
+                return "interrupted", f"stopped by {STOP_SIGNALS[status - 128]}"
+            return "failed", failure_message(lines[1:-1], status)
         start = LOG_START_RE.match(lines[0]) if lines else None
-        if start and start.group(1) == socket.gethostname():
+        if not start:
+            # No first line: a task that is just starting on the cluster, or
+            # a run that could not write it (a full disk), which runs no more.
+            return ("running", "") if self.cluster_busy else \
+                ("interrupted", "its log has no first line (a full disk?)")
+        if start.group(1) == socket.gethostname():
             return ("running" if alive(int(start.group(2))) else "interrupted"), ""
         # Started on another machine: running unless the cluster has no task
         # of the study left.

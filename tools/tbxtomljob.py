@@ -79,6 +79,117 @@ def check_toml_value(text, kind):
 
 
 # ----------------------------------------------------------------------------
+# How deep the text nests
+
+# The deepest a job may nest tables, dotted keys, lists and inline tables (a
+# job needs two levels); tbxrun refuses deeper ones in the same words. tomllib
+# and the scanner below recurse once per level.
+MAX_NESTING = 32
+
+
+def nesting_beyond(text, limit=MAX_NESTING):
+    """The line (from 1) on which `text` first nests more than `limit` levels deep, or 0.
+
+    Every key part and every opened list or inline table is a level; strings
+    and comments are skipped. Text that tomllib would refuse is read on as
+    well as it goes: what stands before its first mistake is measured right.
+    """
+    i, n, line = 0, len(text), 1
+    open_ = []  # (kind, level of the items of a list or the keys' base of an inline table)
+    table, key, line_start, header, header_of_array, dots, level = 0, True, True, False, False, 0, 0
+
+    def key_base():
+        return 0 if header else open_[-1][1] if open_ else table
+
+    while i < n:
+        c = text[i]
+        if c == "\n":
+            line += 1
+            i += 1
+            if not open_:
+                key = line_start = True
+                header, dots = False, 0
+            continue
+        if c in " \t\r":
+            i += 1
+            continue
+        if c == "#":
+            end = text.find("\n", i)
+            i = n if end < 0 else end
+            continue
+        first_on_line, line_start = line_start, False
+        if c in "\"'":
+            i, line = _skip_string(text, i, line)
+            continue
+        i += 1
+        if key:
+            if c == ".":
+                dots += 1
+                if key_base() + dots + 1 > limit:
+                    return line
+            elif c == "=" and not header:
+                key, level = False, key_base() + dots + 1
+                if level > limit:
+                    return line
+            elif c == "[" and first_on_line and not open_:
+                header, header_of_array = True, text.startswith("[", i)
+                i += header_of_array
+            elif c == "]" and header:
+                table = dots + 1 + header_of_array
+                if table > limit:
+                    return line
+                header = key = False  # the second ] of [[ ]] is read as a value's
+            elif c == "}" and open_:
+                open_.pop()  # {} or a comma before }
+                key = False
+        elif c == "[":
+            level += 1
+            if level > limit:
+                return line
+            open_.append(("[", level))
+        elif c == "{":
+            open_.append(("{", level))
+            key, dots = True, 0
+        elif c == "," and open_:
+            if open_[-1][0] == "{":
+                key, dots = True, 0
+            else:
+                level = open_[-1][1]
+        elif c in "]}" and open_:
+            open_.pop()
+    return 0
+
+
+def _skip_string(text, i, line):
+    """The place after the string that starts at i, and the line there."""
+    quote, n = text[i], len(text)
+    multiline = text.startswith(quote * 3, i)
+    i += 3 if multiline else 1
+    while i < n:
+        c = text[i]
+        if c == "\n":
+            if not multiline:
+                return i, line
+            line += 1
+        elif c == "\\" and quote == '"' and i + 1 < n and text[i + 1] != "\n":
+            i += 2
+            continue
+        elif c == quote:
+            if not multiline:
+                return i + 1, line
+            # Three quotes end it; up to two more before them belong to it.
+            run = 0
+            while i + run < n and text[i + run] == quote:
+                run += 1
+            if run >= 3:
+                return i + min(run, 5), line
+            i += run
+            continue
+        i += 1
+    return i, line
+
+
+# ----------------------------------------------------------------------------
 # Where the values stand
 
 class _Scanner:
@@ -210,6 +321,10 @@ class TomlJob:
 
     def __init__(self, text, path):
         self.text, self.path = text, path
+        line = nesting_beyond(text)
+        if line:
+            raise JobFileError(f"{path}:{line}: tables, keys or lists nested more than "
+                               f"{MAX_NESTING} levels deep; a job needs two")
         try:
             self.data = tomllib.loads(text)
         except tomllib.TOMLDecodeError as e:

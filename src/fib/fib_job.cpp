@@ -16,6 +16,7 @@
 #include "core/fatal.hpp"
 #include "core/number_format.hpp"
 #include "fib/fib_presets.hpp"
+#include "fib/toml_nesting.hpp"
 
 namespace tbx {
 namespace {
@@ -407,6 +408,11 @@ class FibJobReader {
 }  // namespace
 
 FibJob read_fib_job(const std::string& text, const std::string& file_name) {
+  if (const int line = toml_nesting_beyond(text, MAX_TOML_NESTING)) {
+    fatal_error(located(file_name, line) + ": tables, keys or lists nested more than " +
+                    std::to_string(MAX_TOML_NESTING) + " levels deep; a job needs two",
+                0);
+  }
   toml::table root;
   try {
     root = toml::parse(text, std::string_view(file_name));

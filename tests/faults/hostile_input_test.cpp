@@ -172,5 +172,24 @@ TEST(HostileInput, EndlessZeroBytes) {
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
 }
 
+// The TOML library recurses once per level: a fib job nested 40,000 levels
+// deep (80 kB) is refused before the library reads it, lock removed.
+TEST(HostileInput, TomlNestedFarTooDeep) {
+  std::string key, inline_tables;
+  for (int i = 0; i < 40000; ++i) {
+    key += "a.";
+    inline_tables += "{a=";
+  }
+  const std::string refusal = "job.toml:3: tables, keys or lists nested more than 32 levels deep; a job needs two";
+  for (const std::string& deep : {key + "a = 1\n", "[" + key + "a]\n", "x = " + inline_tables + "\n"}) {
+    TempDir dir;
+    write_file(dir / "job.toml", "title = \"deep\"\nmodel = \"fib\"\n" + deep);
+    const RunResult r = run_program(run_in(dir.path()));
+    EXPECT_EQ(r.exit_status, 1) << r.describe();
+    EXPECT_EQ(r.err, error_report(refusal));
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.toml"});
+  }
+}
+
 }  // namespace
 }  // namespace tbx::faults

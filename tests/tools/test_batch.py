@@ -7,7 +7,7 @@ import sys
 import unittest
 
 from tooltest import (EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run,
-                      skip_all_unless)
+                      skip_all_unless, write)
 
 BATCH_DIR = os.path.join(EXAMPLES_DIR, "batch")
 JOBS = ("cover40", "cover60", "cover80")
@@ -61,6 +61,17 @@ class BatchTest(TempDirTest):
         beyond = run(["bash", "tbxrun-array.sbatch"], cwd=where, env=env, check=False)
         self.assertEqual(beyond.returncode, 1)
         self.assertIn("no job on line 4 of jobs.txt", beyond.stderr)
+
+    def test_a_tbxrun_with_no_sync_leaves_the_sync_to_make_and_the_task(self):
+        where = self.copy_of_batch("no-sync")
+        fake = write(self.path("tbxrun"), '#!/bin/sh\n[ "$1" = --help ] && echo "  --no-sync" '
+                     '&& exit\necho "$@" >> ../calls\nfor j; do :; done\necho >"${j}_xls.dat"\n')
+        os.chmod(fake, 0o755)
+        run(["make", f"TBXRUN={fake}", "cover40/cover40_xls.dat"], cwd=where)
+        env = dict(os.environ, SLURM_ARRAY_TASK_ID="2", TBXRUN=fake)
+        run(["bash", "tbxrun-array.sbatch"], cwd=where, env=env)
+        self.assertEqual(read_bytes(os.path.join(where, "calls")),
+                         b"--no-sync cover40\n--no-sync cover60\n")
 
     @unittest.skipIf(shutil.which("parallel") is None, "GNU parallel not found")
     def test_gnu_parallel_gives_the_same_reports(self):
