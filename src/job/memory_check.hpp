@@ -11,7 +11,7 @@ namespace tbx {
 /// Bytes the job needs at the least: the time series' arrays (indicator, the
 /// table of R, S and G, the five per-time-point vectors) and the engine's
 /// per-simulation table (three reals per simulation at the least).
-double memory_needed(const JobData& job);
+double memory_needed(const JobData& job, bool summary = false);
 /// The same for `nsim` simulations at `points` time points of a model that
 /// keeps `kept` reals per simulation, and `extra` more bytes per simulation.
 double series_memory_needed(double nsim, double points, double kept, double extra = 0);
@@ -28,8 +28,8 @@ double kept_per_simulation(const Model& model) {
 /// address-space limit.
 double memory_available();
 
-/// Ends the run with "Memory allocation failed" if a job needs more than
-/// the `bytes` the process can have.
+/// Ends the run with "Memory allocation failed", and a line with both
+/// amounts, if a job needs `bytes` and the process can have less.
 void check_memory(double bytes);
 
 }  // namespace tbx
