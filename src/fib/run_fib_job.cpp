@@ -49,7 +49,7 @@ void run_fib_job(const Folder& folder, const std::string& base, const RunOptions
   check_design_life(job.times, summary_options);
   const FibModel model(job);
   check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()),
-                                    kept_per_simulation(model), SUMMARY_BYTES_PER_SIMULATION));
+                                    kept_per_simulation(model), summary_bytes_per_simulation(model, options.threads)));
   OutputFile::check_writable(folder.fd(), fib_report_name(base), REPORT_LABEL);
   check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);

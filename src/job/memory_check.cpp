@@ -10,13 +10,13 @@
 #include "core/fatal.hpp"
 #include "core/number_format.hpp"
 #include "model/chloride_model.hpp"
-#include "summary/summary.hpp"
 
 namespace tbx {
 
-double memory_needed(const JobData& job, bool summary) {
+double memory_needed(const JobData& job, bool summary, int threads) {
+  const ChlorideModel model(job);
   return series_memory_needed(static_cast<double>(job.nsim), static_cast<double>(job.n_intervals) + 1,
-                              kept_per_simulation(ChlorideModel(job)), summary ? SUMMARY_BYTES_PER_SIMULATION : 0);
+                              kept_per_simulation(model), summary ? summary_bytes_per_simulation(model, threads) : 0);
 }
 
 double series_memory_needed(double nsim, double points, double kept, double extra) {
@@ -27,7 +27,7 @@ double series_memory_needed(double nsim, double points, double kept, double extr
   const double sim_results = (nsim + 2) * 3 * sizeof(double);
   const double series = 5 * points * sizeof(double);
   const double per_simulation = (kept * sizeof(double) + extra) * nsim;
-  return indicator + sim_results + series + per_simulation;
+  return PROGRAM_BYTES + indicator + sim_results + series + per_simulation;
 }
 
 double memory_available() {

@@ -83,7 +83,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   validate_job(job);
   check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
-  check_memory(memory_needed(job, options.summary));
+  check_memory(memory_needed(job, options.summary, options.threads));
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
   OutputFile::check_writable(folder.fd(), spreadsheet_name(base), SPREADSHEET_LABEL);
   if (options.summary) check_summary_writable(folder.fd(), base);

@@ -33,6 +33,7 @@ FileSet::~FileSet() {
 
 OutputFile& FileSet::open(const std::string& name, const std::string& label) {
   files_.push_back(std::make_unique<OutputFile>(folder_fd_, name, label));
+  if (sync_ == Sync::each_file) files_.back()->start_writeback();
   return *files_.back();
 }
 

@@ -20,6 +20,8 @@ constexpr const char* UNABLE_TO_WRITE = "Unable to write output file - ";
 // As many links in a row as the kernel follows in a path.
 constexpr int MAX_LINKS = 40;
 constexpr int MAX_TEMPORARY_NAMES = 100;
+// Writeback is started in pieces of this size.
+constexpr std::uint64_t WRITEBACK_SIZE = 1 << 20;
 
 std::string temporary_name(int attempt) {
   return ".tbxrun-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
@@ -173,6 +175,15 @@ void OutputFile::flush() {
     left -= static_cast<std::size_t>(n);
   }
   text_.clear();
+  if (writeback_ && size_ - written_back_ >= WRITEBACK_SIZE) {
+    // Only a request: the disk takes the pages while the run goes on. A file
+    // system that cannot do this is flushed all at once later.
+    if (::sync_file_range(fd_, static_cast<off64_t>(written_back_), static_cast<off64_t>(size_ - written_back_),
+                          SYNC_FILE_RANGE_WRITE) != 0) {
+      writeback_ = false;
+    }
+    written_back_ = size_;
+  }
 }
 
 void OutputFile::link_into_place() {

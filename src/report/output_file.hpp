@@ -68,6 +68,10 @@ class OutputFile : public TextSink {
   /// Ends the run as a failed write of this file.
   [[noreturn]] void fail_to_write();
 
+  /// Starts the text on its way to disk as it is written, a piece at a
+  /// time, so that flushing the whole file later waits for little.
+  void start_writeback() { writeback_ = true; }
+
   /// Keeps the CRC-32 of the text from here on (call before any is written).
   void keep_checksum() { keep_checksum_ = true; }
   std::uint32_t checksum() const { return crc_; }
@@ -101,6 +105,8 @@ class OutputFile : public TextSink {
   unsigned gid_ = 0;                   // and group
   int fd_ = -1;
   bool keep_checksum_ = false;
+  bool writeback_ = false;
+  std::uint64_t written_back_ = 0;  // bytes whose writeback has been started
   std::uint32_t crc_ = 0;
   std::uint64_t size_ = 0;
 };

@@ -141,6 +141,38 @@ TEST(RunFiles, SignalNeverMixesTwoRuns) {
   }
 }
 
+// Under address-space limits around what a --summary run needs: it is
+// refused before the simulation with both amounts, or fails later and
+// leaves the earlier set, or completes; never new reports beside an old
+// summary.
+TEST(RunFiles, MemoryLimitNeverMixesTwoRuns) {
+  if (UNDER_ADDRESS_SANITIZER) GTEST_SKIP() << "address space limits do not work with ASan";
+  const std::string job = small_job(200000);
+  int refused = 0;
+  int completed = 0;
+  for (rlim_t mib = 16; mib <= 96 && completed < 2; mib += 8) {
+    SCOPED_TRACE(std::to_string(mib) + " MiB");
+    EarlierSet earlier(with_seed(small_job(), "777"));
+    write_file(earlier.dir / "job.dat", job);
+    RunOptions o = run_in(earlier.dir.path(), {"--summary", "--threads", "2", "job"});
+    o.address_space_limit = mib << 20;
+    const RunResult r = run_program(o);
+    if (r.exit_status == 0) {
+      ++completed;
+      EXPECT_TRUE(summary_belongs(earlier.dir.path()));
+      continue;
+    }
+    ASSERT_EQ(r.exit_status, 1) << r.describe();
+    EXPECT_TRUE(earlier.unchanged()) << "the earlier set changed";
+    if (r.out.find("Performing simulation") == std::string::npos) {
+      ++refused;
+      EXPECT_NE(r.err.find("Memory allocation failed\nThe run needs "), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(completed, 2);
+}
+
 // A report name that is, or leads to, anything but a regular file (or a
 // directory, refused as before) is refused before the simulation, naming
 // it, and the thing it names stays as it was.
