@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <thread>
 
@@ -208,6 +209,44 @@ TEST(RunFiles, OnlyRegularFilesAreReplaced) {
     if (!c.link_to) {
       EXPECT_TRUE(fs::is_fifo(dir / c.name));
     }
+  }
+}
+
+// Exit status 0 means every file and the folder are on disk: one flush per
+// file and one of the folder, every one before the first file takes its
+// name; with --no-sync none at all, and the same files.
+TEST(RunFiles, FilesAreOnDiskUnlessLeftToTheStudy) {
+  const fs::path strace = "/usr/bin/strace";
+  if (!fs::exists(strace) || std::system("/usr/bin/strace -o /dev/null true > /dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no usable strace";
+  }
+  std::string files_written;
+  for (const bool no_sync : {false, true}) {
+    SCOPED_TRACE(no_sync ? "--no-sync" : "default");
+    TempDir dir;
+    write_file(dir / "job.dat", small_job());
+    RunOptions o = run_in(dir.path(), {"-f", "-e", "trace=fsync,fdatasync,renameat,renameat2", "-o", "trace",
+                                       TBX_BINARY, "--summary", "job"});
+    if (no_sync) o.args.insert(o.args.end() - 1, "--no-sync");
+    o.program = strace;
+    ASSERT_EQ(run_program(o).exit_status, 0);
+    const std::string trace = read_file(dir / "trace");
+    fs::remove(dir / "trace");
+    std::size_t syncs = 0;
+    for (std::size_t at = trace.find("sync("); at != std::string::npos; at = trace.find("sync(", at + 1)) ++syncs;
+    const std::size_t last_file_sync = trace.rfind("sync(", trace.find("rename"));
+    const std::size_t folder_sync = trace.find("sync(", trace.rfind("rename"));
+    EXPECT_EQ(syncs, no_sync ? 0u : 5u) << trace;
+    if (!no_sync) {
+      EXPECT_NE(last_file_sync, std::string::npos) << trace;
+      EXPECT_NE(folder_sync, std::string::npos) << trace;
+    }
+    std::string files;
+    for (const auto& name : entries(dir.path())) files += name + "\n" + read_file(dir / name);
+    if (no_sync) {
+      EXPECT_EQ(files, files_written);
+    }
+    files_written = files;
   }
 }
 
