@@ -95,7 +95,8 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   std::unique_ptr<SimulationModel> model;
   run_time_series(job, results, stdout, options.summary ? summary_cycles(model, options.threads) : make_cycle);
   FileSet files(folder.fd(), options.sync ? FileSet::Sync::each_file : FileSet::Sync::none);
-  const auto reports = write_reports(job_name, job, results, predicted_profile, files, options.threads, model != nullptr);
+  const auto reports =
+      write_reports(job_name, job, results, predicted_profile, files, options.threads, model != nullptr);
   if (model) {
     const Summary summary = summarize(*model, results, options.summary_options);
     RunStamp stamp;

@@ -95,7 +95,9 @@ std::string run_identifier(std::uint32_t reports_crc, const Summary& s) {
 
 std::uint32_t reports_crc(const std::vector<RunStamp::Report>& reports) {
   std::string text;
-  for (const RunStamp::Report& r : reports) text += r.suffix + " " + std::to_string(r.bytes) + " " + hex32(r.crc32) + "\n";
+  for (const RunStamp::Report& r : reports) {
+    text += r.suffix + " " + std::to_string(r.bytes) + " " + hex32(r.crc32) + "\n";
+  }
   return crc32(text);
 }
 
