@@ -45,7 +45,8 @@ void FileSet::finished(OutputFile& file) {
   try {
     done = std::async(std::launch::async, flush_to_disk, fd);
   } catch (const std::system_error&) {
-    // No thread to be had (a tight memory limit): flushed here and now.
+    // No thread to be had (a tight memory limit): flushed when the set is
+    // put in place.
     done = std::async(std::launch::deferred, flush_to_disk, fd);
   }
   syncs_.emplace_back(&file, std::move(done));
