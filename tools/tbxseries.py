@@ -12,6 +12,7 @@ A TOML job (JOB.toml) writes no spreadsheet file: its time points come from
 its summary, JOB_summary.json, in the same columns.
 """
 
+import binascii
 import json
 import math
 import os
@@ -102,6 +103,44 @@ def read_summary_file(path):
     return summary
 
 
+def report_stamp(path):
+    """(bytes, CRC-32) of a file, as tbxrun records its reports in a summary."""
+    crc, size = 0, 0
+    with open(path, "rb") as f:
+        for chunk in iter(lambda: f.read(1 << 20), b""):
+            crc = binascii.crc32(chunk, crc)
+            size += len(chunk)
+    return size, crc
+
+
+def check_summary_belongs(job, summary, path):
+    """Refuse a summary that another run wrote than the reports beside it.
+
+    tbxrun records in the summary its run identifier and the size and CRC-32
+    of each report of the run. A report that is not there is not checked (it
+    may have been removed to save room); a summary without the record was
+    written before runs recorded it and is taken as it is.
+    """
+    reports = summary.get("reports")
+    if reports is None:
+        return
+    try:
+        stamps = [(r["suffix"], int(r["bytes"]), int(r["crc32"], 16)) for r in reports]
+    except (KeyError, TypeError, ValueError) as e:
+        raise InputError(f"{path}: not a summary file (its reports: {e!r})") from None
+    for suffix, size, crc in stamps:
+        report = job + suffix
+        try:
+            if os.stat(report).st_size == size and report_stamp(report) == (size, crc):
+                continue
+        except FileNotFoundError:
+            continue
+        except OSError as e:
+            raise InputError(f"{report}: {e.strerror}") from None
+        raise InputError(f"{path}: written by another run (run {summary.get('run')}) than "
+                         f"{report} beside it; run the job again to have both from one run")
+
+
 def summary_series(summary):
     """The time points of a summary as rows of a spreadsheet file, values as text.
 
@@ -148,7 +187,10 @@ def is_summary_job(job):
 def read_job_series(job):
     """(series rows, profile rows) of a job, as read_xls gives them, for either kind of job."""
     if is_summary_job(job):
-        return summary_series(read_summary_file(job + SUMMARY_JSON_SUFFIX)), []
+        path = job + SUMMARY_JSON_SUFFIX
+        summary = read_summary_file(path)
+        check_summary_belongs(job, summary, path)
+        return summary_series(summary), []
     return read_xls(job + XLS_SUFFIX)
 
 

@@ -69,6 +69,7 @@ const std::vector<OptionRule>& option_table() {
          c.design_life = years;
        }},
       {"--threads", "", true, [](CommandLine& c, const std::string& v) { c.threads = parse_count("--threads", v); }},
+      {"--no-sync", "", false, [](CommandLine& c, const std::string&) { c.no_sync = true; }},
   };
   return table;
 }
@@ -149,6 +150,8 @@ std::string help_text() {
          "      --target-beta B   target reliability index for the summary (default 1.3)\n"
          "      --design-life Y   design life in years for the summary (default: last time)\n"
          "      --threads N       use N threads (default: every available CPU)\n"
+         "      --no-sync         do not flush the files to disk before exiting (for a\n"
+         "                        study that syncs its folder once at the end)\n"
          "      --                end of options (for a job name that starts with '-')\n"
          "\n"
          "Exit status:\n"

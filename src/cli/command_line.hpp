@@ -39,6 +39,8 @@ struct CommandLine {
   std::optional<double> design_life;
   /// 0: every CPU the process may run on.
   int threads = 0;
+  /// Leave flushing the run's files to disk to the caller.
+  bool no_sync = false;
 };
 
 /// Reads argv[1..argc-1]; throws UsageError on an unknown, repeated or

@@ -5,10 +5,12 @@
 #include "core/fatal.hpp"
 #include "fib/fib_model.hpp"
 #include "fib/fib_report.hpp"
+#include "files/crc32.hpp"
 #include "files/owned_file.hpp"
 #include "job/memory_check.hpp"
 #include "job/time_series.hpp"
 #include "prob/random.hpp"
+#include "report/file_set.hpp"
 #include "report/output_file.hpp"
 #include "summary/simulation_model.hpp"
 #include "summary/summary_files.hpp"
@@ -47,7 +49,7 @@ void run_fib_job(const Folder& folder, const std::string& base, const RunOptions
   check_design_life(job.times, summary_options);
   const FibModel model(job);
   check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()),
-                                    kept_per_simulation(model), SUMMARY_BYTES_PER_SIMULATION));
+                                    kept_per_simulation(model), summary_bytes_per_simulation(model, options.threads)));
   OutputFile::check_writable(folder.fd(), fib_report_name(base), REPORT_LABEL);
   check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
@@ -65,12 +67,17 @@ void run_fib_job(const Folder& folder, const std::string& base, const RunOptions
   Summary summary = summarize(*simulations, results, summary_options);
   summary.model = "fib";
   summary.title = job.title;
-  {
-    OutputFile report(folder.fd(), fib_report_name(base), REPORT_LABEL);
-    report.text() = fib_report(job, file_name, summary);
-    report.commit();
-  }
-  write_summary_files(folder.fd(), base, summary);
+  FileSet files(folder.fd(), options.sync ? FileSet::Sync::each_file : FileSet::Sync::none);
+  OutputFile& report = files.open(fib_report_name(base), REPORT_LABEL);
+  report.text() = fib_report(job, file_name, summary);
+  RunStamp stamp;
+  stamp.run = run_identifier(crc32(report.text()), summary);
+  // The report shows the identifier its summary files carry.
+  report.text() += "\nRun           " + stamp.run + "\n";
+  stamp.reports = {{"_report.txt", report.text().size(), crc32(report.text())}};
+  files.finished(report);
+  write_summary_files(files, base, summary, stamp);
+  files.place();
 }
 
 }  // namespace tbx

@@ -19,16 +19,26 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 std::string JobLock::file_name(const std::string& base) { return "." + base + ".tbxrun-lock"; }
 
-JobLock::JobLock(const Folder& folder, const std::string& base, const std::string& job_name,
-                 std::FILE* err)
+JobLock::JobLock(const Folder& folder, const std::string& base, const std::string& job_file,
+                 const std::string& job_name, std::FILE* err)
     : dir_fd_(folder.fd()) {
-  const std::string name = file_name(base);
+  take_lock_file(file_name(base), job_name, err);
+  const int fd = ::openat(dir_fd_, job_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;  // the run then fails on reading it
+  if (lock(fd, job_name, err)) {
+    job_fd_ = fd;
+  } else {
+    ::close(fd);
+  }
+}
+
+void JobLock::take_lock_file(const std::string& name, const std::string& job_name, std::FILE* err) {
   for (;;) {
     const int fd = ::openat(dir_fd_, name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) break;
+    if (fd < 0) return;
     if (!lock(fd, job_name, err)) {
       ::close(fd);
-      break;
+      return;
     }
     // The holder before us may have removed the file as it let go, and a
     // third run may have made a new one: only the file under the name counts.
@@ -41,15 +51,6 @@ JobLock::JobLock(const Folder& folder, const std::string& base, const std::strin
       remove_on_signal_.emplace(dir_fd_, name_);
       return;
     }
-    ::close(fd);
-  }
-  // No lock file here: the job file itself, which stays as it is.
-  const std::string job_file = base + ".dat";
-  const int fd = ::openat(dir_fd_, job_file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;  // the run then fails on reading it
-  if (lock(fd, job_name, err)) {
-    fd_ = fd;
-  } else {
     ::close(fd);
   }
 }
@@ -73,6 +74,7 @@ JobLock::~JobLock() {
   // it is gone and takes a fresh one.
   if (!name_.empty()) ::unlinkat(dir_fd_, name_.c_str(), 0);
   remove_on_signal_.reset();
+  if (job_fd_ >= 0) ::close(job_fd_);
   if (fd_ >= 0) ::close(fd_);
 }
 

@@ -5,10 +5,13 @@
 // job's folder from before it reads the job file until its last report is in
 // place; a second run of the same job waits for it. The name is made from the
 // job's own name, so different jobs never share a lock, and it cannot be
-// taken for a file of any job (those end in ".dat"). The file exists only
-// while a run holds it: the holder removes it before letting go. Where it
-// cannot be created (a folder one may not write, a name too long) the job
-// file itself is locked instead.
+// taken for a file of any job (those end in ".dat" or ".toml"). The file
+// exists only while a run holds it: the holder removes it before letting go.
+//
+// The job file itself (JOB.dat or JOB.toml, whichever the run reads) is
+// locked as well, after the lock file: where the lock file cannot be created
+// (a folder one may not write, a name too long) that lock alone keeps two
+// runs apart, also from a run that could create it.
 
 #include <cstdio>
 #include <optional>
@@ -21,10 +24,11 @@ namespace tbx {
 
 class JobLock {
  public:
-  /// Takes the lock of job `base` in `folder`; if another run holds it,
-  /// writes "Waiting for another run of <job_name>" to `err` once and waits.
-  JobLock(const Folder& folder, const std::string& base, const std::string& job_name,
-          std::FILE* err = stderr);
+  /// Takes the lock of job `base`, whose file in `folder` is `job_file`; if
+  /// another run holds it, writes "Waiting for another run of <job_name>" to
+  /// `err` once and waits.
+  JobLock(const Folder& folder, const std::string& base, const std::string& job_file,
+          const std::string& job_name, std::FILE* err = stderr);
   ~JobLock();
   JobLock(const JobLock&) = delete;
   JobLock& operator=(const JobLock&) = delete;
@@ -33,11 +37,13 @@ class JobLock {
   static std::string file_name(const std::string& base);
 
  private:
+  void take_lock_file(const std::string& name, const std::string& job_name, std::FILE* err);
   bool lock(int fd, const std::string& job_name, std::FILE* err);
 
   int dir_fd_;
   std::string name_;        // empty unless the lock file is ours to remove
   int fd_ = -1;
+  int job_fd_ = -1;
   bool said_waiting_ = false;
   std::optional<RemoveOnSignal> remove_on_signal_;
 };

@@ -26,17 +26,33 @@ Slot slots[SLOTS];
 // running on another thread might still be reading, is the last to be
 // written again.
 int next_slot = 0;
-static_assert(std::atomic<bool>::is_always_lock_free);
+// While a run's files are being put in place, a cleanup signal only notes
+// itself here; the run ends by it once all of them are.
+std::atomic<bool> deferring{false};
+std::atomic<int> deferred_signal{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 constexpr int CLEANUP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void remove_and_end(int signal_number) {
+void remove_and_raise(int signal_number) {
   for (Slot& slot : slots) {
     if (slot.used.load()) ::unlinkat(slot.dir_fd, slot.name, 0);
   }
-  // The handler was reset to the default on entry: the signal, raised again,
-  // ends the process once the handler returns.
+  // Raised again with the default action, the signal ends the process as
+  // soon as it is no longer blocked: when the handler returns.
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal_number, &action, nullptr);
   ::raise(signal_number);
+}
+
+extern "C" void remove_and_end(int signal_number) {
+  if (deferring.load()) {
+    deferred_signal.store(signal_number);
+    return;
+  }
+  remove_and_raise(signal_number);
 }
 
 }  // namespace
@@ -50,9 +66,15 @@ void remove_registered_files_on_signal() {
     sigemptyset(&action.sa_mask);
     // The other cleanup signals wait while the names are removed.
     for (const int other : CLEANUP_SIGNALS) sigaddset(&action.sa_mask, other);
-    action.sa_flags = SA_RESETHAND;
     ::sigaction(signal_number, &action, nullptr);
   }
+}
+
+SignalsDeferred::SignalsDeferred() { deferring.store(true); }
+
+SignalsDeferred::~SignalsDeferred() {
+  deferring.store(false);
+  if (const int signal_number = deferred_signal.exchange(0)) remove_and_raise(signal_number);
 }
 
 RemoveOnSignal::RemoveOnSignal(int dir_fd, const std::string& name) {

@@ -15,6 +15,17 @@ namespace tbx {
 /// with ignored (as nohup or a background job of a shell arrange).
 void remove_registered_files_on_signal();
 
+/// For as long as it lives, SIGINT, SIGTERM and SIGHUP wait: a run that
+/// puts several files in place does so completely, and ends by the signal
+/// right after.
+class SignalsDeferred {
+ public:
+  SignalsDeferred();
+  ~SignalsDeferred();
+  SignalsDeferred(const SignalsDeferred&) = delete;
+  SignalsDeferred& operator=(const SignalsDeferred&) = delete;
+};
+
 /// Registers `name` in the folder `dir_fd` for as long as it lives.
 class RemoveOnSignal {
  public:

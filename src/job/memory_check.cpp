@@ -4,16 +4,19 @@
 #include <sys/sysinfo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "core/fatal.hpp"
+#include "core/number_format.hpp"
 #include "model/chloride_model.hpp"
 
 namespace tbx {
 
-double memory_needed(const JobData& job) {
+double memory_needed(const JobData& job, bool summary, int threads) {
+  const ChlorideModel model(job);
   return series_memory_needed(static_cast<double>(job.nsim), static_cast<double>(job.n_intervals) + 1,
-                              kept_per_simulation(ChlorideModel(job)));
+                              kept_per_simulation(model), summary ? summary_bytes_per_simulation(model, threads) : 0);
 }
 
 double series_memory_needed(double nsim, double points, double kept, double extra) {
@@ -24,7 +27,7 @@ double series_memory_needed(double nsim, double points, double kept, double extr
   const double sim_results = (nsim + 2) * 3 * sizeof(double);
   const double series = 5 * points * sizeof(double);
   const double per_simulation = (kept * sizeof(double) + extra) * nsim;
-  return indicator + sim_results + series + per_simulation;
+  return PROGRAM_BYTES + indicator + sim_results + series + per_simulation;
 }
 
 double memory_available() {
@@ -42,7 +45,15 @@ double memory_available() {
 }
 
 void check_memory(double bytes) {
-  if (bytes > memory_available()) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  const double available = memory_available();
+  if (bytes <= available) return;
+  // The first line as for a failed allocation, which scripts look for.
+  std::string message = std::string(MEMORY_ALLOCATION_FAILED) + "\nThe run needs ";
+  append_fixed(message, std::ceil(bytes / 1e6), 0, 0);
+  message += " MB of memory; the process may have ";
+  append_fixed(message, std::floor(available / 1e6), 0, 0);
+  message += " MB.";
+  fatal_error(message, 0);
 }
 
 }  // namespace tbx

@@ -20,6 +20,7 @@
 #include "job/memory_check.hpp"
 #include "job/profile_fit.hpp"
 #include "job/time_series.hpp"
+#include "report/file_set.hpp"
 #include "report/output_file.hpp"
 #include "report/write_reports.hpp"
 #include "summary/summary_files.hpp"
@@ -64,7 +65,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
     fatal_error("Two job files - " + base + ".dat and " + fib_job_file_name(base) + "; keep the one to run", 0);
   }
   if (!classic && !fib) fatal_error("File not found - jobname_me.dat", 0);
-  const JobLock lock(folder, base, job_name);
+  const JobLock lock(folder, base, classic ? base + ".dat" : fib_job_file_name(base), job_name);
   if (fib) {
     run_fib_job(folder, base, options);
     return;
@@ -82,8 +83,9 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   validate_job(job);
   check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
-  check_memory(memory_needed(job) + (options.summary ? SUMMARY_BYTES_PER_SIMULATION * job.nsim : 0.0));
+  check_memory(memory_needed(job, options.summary, options.threads));
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
+  OutputFile::check_writable(folder.fd(), spreadsheet_name(base), SPREADSHEET_LABEL);
   if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
 
@@ -92,8 +94,22 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   SeriesResults results;
   std::unique_ptr<SimulationModel> model;
   run_time_series(job, results, stdout, options.summary ? summary_cycles(model, options.threads) : make_cycle);
-  write_reports(job_name, job, results, predicted_profile, folder.fd(), options.threads);
-  if (model) write_summary_files(folder.fd(), base, summarize(*model, results, options.summary_options));
+  FileSet files(folder.fd(), options.sync ? FileSet::Sync::each_file : FileSet::Sync::none);
+  const auto reports =
+      write_reports(job_name, job, results, predicted_profile, files, options.threads, model != nullptr);
+  if (model) {
+    const Summary summary = summarize(*model, results, options.summary_options);
+    RunStamp stamp;
+    stamp.reports = {{"_rs.dat", reports[0]->size(), reports[0]->checksum()},
+                     {"_xls.dat", reports[1]->size(), reports[1]->checksum()}};
+    stamp.run = run_identifier(reports_crc(stamp.reports), summary);
+    write_summary_files(files, base, summary, stamp);
+  } else {
+    // A summary of an earlier run would no longer describe these reports.
+    files.remove_when_placed(summary_json_name(base));
+    files.remove_when_placed(summary_csv_name(base));
+  }
+  files.place();
 
   free_vector(results.times);
   free_vector(results.pf_beta);
@@ -175,6 +191,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     options.target_beta = command.target_beta;
     options.summary_options.target_beta = command.target_beta.value_or(options.summary_options.target_beta);
     options.summary_options.design_life = command.design_life;
+    options.sync = !command.no_sync;
     run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);

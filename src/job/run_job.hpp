@@ -25,6 +25,9 @@ struct RunOptions {
   std::optional<double> target_beta;
   /// summary_options.target_beta is the job's default until the run sets it.
   SummaryOptions summary_options;
+  /// Flush every file and the folder to disk before the run ends (false: a
+  /// study syncs its folder once at the end instead).
+  bool sync = true;
 };
 
 /// Runs the job named `job_name`: reads and checks "<job>.dat", simulates

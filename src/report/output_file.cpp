@@ -9,6 +9,7 @@
 
 #include "core/fatal.hpp"
 #include "core/pages.hpp"
+#include "files/crc32.hpp"
 
 namespace tbx {
 
@@ -19,6 +20,8 @@ constexpr const char* UNABLE_TO_WRITE = "Unable to write output file - ";
 // As many links in a row as the kernel follows in a path.
 constexpr int MAX_LINKS = 40;
 constexpr int MAX_TEMPORARY_NAMES = 100;
+// Writeback is started in pieces of this size.
+constexpr std::uint64_t WRITEBACK_SIZE = 1 << 20;
 
 std::string temporary_name(int attempt) {
   return ".tbxrun-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
@@ -28,10 +31,11 @@ std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 // Follows `name` in the folder `dir` through symbolic links, as opening it
 // would, to the file or missing name at the end. A link's target in another
-// folder opens that folder into `target_folder`. False if the chain cannot
-// be followed; `exists` and `st` then describe where it ends.
-bool follow_links(int& dir, std::string& name, std::optional<Folder>& target_folder, bool& exists,
-                  struct stat& st) {
+// folder opens that folder into `target_folder`; `target` is the last link's
+// text. False if the chain cannot be followed; `exists` and `st` then
+// describe where it ends.
+bool follow_links(int& dir, std::string& name, std::optional<Folder>& target_folder, std::string& target_text,
+                  bool& exists, struct stat& st) {
   for (int level = 0; level <= MAX_LINKS; ++level) {
     if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       exists = false;
@@ -43,6 +47,7 @@ bool follow_links(int& dir, std::string& name, std::optional<Folder>& target_fol
     const ssize_t n = ::readlinkat(dir, name.c_str(), target, sizeof target);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
     const std::string path(target, static_cast<std::size_t>(n));
+    target_text = path;
     const std::string folder = folder_part(path);
     if (!folder.empty()) {
       auto next = Folder::open(folder, dir);
@@ -64,6 +69,14 @@ bool can_link(int fd) {
   struct stat by_fd {};
   return ::stat(proc_path(fd).c_str(), &by_proc) == 0 && ::fstat(fd, &by_fd) == 0 &&
          by_proc.st_ino == by_fd.st_ino && by_proc.st_dev == by_fd.st_dev;
+}
+
+const char* kind_of_file(mode_t mode) {
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
 }
 
 }  // namespace
@@ -88,11 +101,18 @@ void OutputFile::open(int folder_fd, const std::string& name, Temporary temporar
   name_ = name;
   bool exists = false;
   struct stat st {};
-  if (name_.empty() || !follow_links(dir_fd_, name_, target_folder_, exists, st)) fail(UNABLE_TO_OPEN);
+  std::string target;
+  if (name_.empty() || !follow_links(dir_fd_, name_, target_folder_, target, exists, st)) fail(UNABLE_TO_OPEN);
   // A file in the way that could not be overwritten is refused before any
   // work is done, as opening it for writing would be.
   if (exists && (S_ISDIR(st.st_mode) || ::faccessat(dir_fd_, name_.c_str(), W_OK, 0) != 0)) {
     fail(UNABLE_TO_OPEN);
+  }
+  // A device, FIFO or socket is never replaced by a report, nor written to:
+  // a report is a file of its own.
+  if (exists && !S_ISREG(st.st_mode)) {
+    const std::string what = target.empty() ? name + " is " : name + " leads to " + target + ", ";
+    fail(UNABLE_TO_OPEN, "\n" + what + kind_of_file(st.st_mode) + ", not a regular file");
   }
   if (exists && S_ISREG(st.st_mode)) {
     replaces_ = true;
@@ -143,6 +163,8 @@ void OutputFile::keep_mode_and_owner() const {
 }
 
 void OutputFile::flush() {
+  if (keep_checksum_) crc_ = crc32(crc_, text_.data(), text_.size());
+  size_ += text_.size();
   const char* p = text_.data();
   std::size_t left = text_.size();
   while (left > 0) {
@@ -153,6 +175,15 @@ void OutputFile::flush() {
     left -= static_cast<std::size_t>(n);
   }
   text_.clear();
+  if (writeback_ && size_ - written_back_ >= WRITEBACK_SIZE) {
+    // Only a request: the disk takes the pages while the run goes on. A file
+    // system that cannot do this is flushed all at once later.
+    if (::sync_file_range(fd_, static_cast<off64_t>(written_back_), static_cast<off64_t>(size_ - written_back_),
+                          SYNC_FILE_RANGE_WRITE) != 0) {
+      writeback_ = false;
+    }
+    written_back_ = size_;
+  }
 }
 
 void OutputFile::link_into_place() {
@@ -175,23 +206,37 @@ void OutputFile::link_into_place() {
 }
 
 void OutputFile::commit() {
-  flush();
+  finish();
   // On disk before it takes the name: after a power loss the name holds
   // either the earlier file or the whole new one.
-  if (::fsync(fd_) != 0) fail(UNABLE_TO_WRITE);
+  if (::fsync(fd_) != 0) fail_to_write();
+  place();
+  if (!sync_folder(dir_fd_)) fail_to_write();
+}
+
+void OutputFile::finish() { flush(); }
+
+void OutputFile::place() {
   if (temp_name_.empty()) link_into_place();
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail(UNABLE_TO_WRITE);
+  // What took the name while the run went on is checked again: only a
+  // regular file is ever replaced.
+  struct stat st {};
+  if (::fstatat(dir_fd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(st.st_mode)) {
+    fail(UNABLE_TO_OPEN);
+  }
   if (::renameat(dir_fd_, temp_name_.c_str(), dir_fd_, name_.c_str()) != 0) fail(UNABLE_TO_OPEN);
   temp_name_.clear();
   remove_on_signal_.reset();
-  if (!sync_folder(dir_fd_)) fail(UNABLE_TO_WRITE);
 }
 
-void OutputFile::fail(const char* what) {
+void OutputFile::fail_to_write() { fail(UNABLE_TO_WRITE); }
+
+void OutputFile::fail(const char* what, const std::string& detail) {
   discard();
-  fatal_error(std::string(what) + label_, 0);
+  fatal_error(std::string(what) + label_ + detail, 0);
 }
 
 void OutputFile::discard() noexcept {

@@ -11,12 +11,15 @@
 //
 // A report name that is a symbolic link is written through it, as an
 // ordinary open would: the file goes beside the link's target and replaces
-// it (a dangling link gets its target made). A report that replaces an
+// it (a dangling link gets its target made). Only a regular file is ever
+// replaced: a name that is, or leads to, a directory, device, FIFO or socket
+// is refused when the file is opened. A report that replaces an
 // earlier one keeps that file's mode and, where permitted, its owner and
 // group. Any failure removes the temporary file and ends the run, so a
 // report under its final name is always whole, and an earlier complete
 // report of the same name stays untouched until the new one is.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -53,6 +56,28 @@ class OutputFile : public TextSink {
   /// flushes its folder.
   void commit();
 
+  /// The steps of commit() for a file that is one of a set (FileSet):
+  /// finish() writes what is left, the text being final; the file, still
+  /// without its name, is then flushed to disk by its owner through fd();
+  /// place() gives it its name. Neither flushes the folder.
+  void finish();
+  int fd() const { return fd_; }
+  /// The folder the file goes to (a link's target may be elsewhere).
+  int folder_fd() const { return dir_fd_; }
+  void place();
+  /// Ends the run as a failed write of this file.
+  [[noreturn]] void fail_to_write();
+
+  /// Starts the text on its way to disk as it is written, a piece at a
+  /// time, so that flushing the whole file later waits for little.
+  void start_writeback() { writeback_ = true; }
+
+  /// Keeps the CRC-32 of the text from here on (call before any is written).
+  void keep_checksum() { keep_checksum_ = true; }
+  std::uint32_t checksum() const { return crc_; }
+  /// Bytes written so far.
+  std::uint64_t size() const { return size_; }
+
  private:
   // Written out in pieces of this size or a little more. Kept small: fresh
   // memory is expensive to touch, and larger writes are no faster.
@@ -64,7 +89,7 @@ class OutputFile : public TextSink {
   void flush();
   void keep_mode_and_owner() const;
   void link_into_place();
-  [[noreturn]] void fail(const char* what);
+  [[noreturn]] void fail(const char* what, const std::string& detail = std::string());
   void discard() noexcept;
 
   std::string label_;
@@ -79,6 +104,11 @@ class OutputFile : public TextSink {
   unsigned uid_ = 0;                   // owner
   unsigned gid_ = 0;                   // and group
   int fd_ = -1;
+  bool keep_checksum_ = false;
+  bool writeback_ = false;
+  std::uint64_t written_back_ = 0;  // bytes whose writeback has been started
+  std::uint32_t crc_ = 0;
+  std::uint64_t size_ = 0;
 };
 
 }  // namespace tbx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "core/array.hpp"
@@ -9,11 +10,15 @@
 
 namespace tbx {
 
-/// Writes "<job>_rs.dat", then "<job>_xls.dat", in `folder_fd`, the job's
-/// folder held open (the names are made from the job name's last part),
-/// formatting on `threads` threads (0: every available CPU).
-void write_reports(const std::string& job_name, const JobData& job, const SeriesResults& results,
-                   const RealMatrix& predicted_profile, int folder_fd, int threads = 0);
+class FileSet;
+class OutputFile;
+
+/// Adds "<job>_rs.dat", then "<job>_xls.dat", to the run's files (the names
+/// are made from the job name's last part), formatting on `threads` threads
+/// (0: every available CPU); with `checksums`, each keeps its CRC-32.
+std::array<const OutputFile*, 2> write_reports(const std::string& job_name, const JobData& job,
+                                               const SeriesResults& results, const RealMatrix& predicted_profile,
+                                               FileSet& files, int threads = 0, bool checksums = false);
 
 /// The names of the two files of job `base` and their labels in messages.
 std::string results_report_name(const std::string& base);

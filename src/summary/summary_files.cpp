@@ -3,7 +3,8 @@
 #include <cmath>
 
 #include "core/number_format.hpp"
-#include "report/output_file.hpp"
+#include "files/crc32.hpp"
+#include "report/file_set.hpp"
 
 namespace tbx {
 
@@ -89,9 +90,33 @@ void time_point_json(std::string& out, const TimePointSummary& p) {
 
 }  // namespace
 
-std::string summary_json(const Summary& s) {
+std::string run_identifier(std::uint32_t reports_crc, const Summary& s) {
+  return hex32(reports_crc) + hex32(crc32(summary_json(s)));
+}
+
+std::uint32_t reports_crc(const std::vector<RunStamp::Report>& reports) {
+  std::string text;
+  for (const RunStamp::Report& r : reports) {
+    text += r.suffix + " " + std::to_string(r.bytes) + " " + hex32(r.crc32) + "\n";
+  }
+  return crc32(text);
+}
+
+std::string summary_json(const Summary& s, const RunStamp* stamp) {
   std::string out = "{";
   Members top(out, 2);
+  if (stamp) {
+    top.text("run", stamp->run);
+    top.key("reports");
+    out += "[";
+    for (std::size_t i = 0; i < stamp->reports.size(); ++i) {
+      const RunStamp::Report& r = stamp->reports[i];
+      out += i == 0 ? "\n    " : ",\n    ";
+      out += "{\"suffix\": " + quoted(r.suffix) + ", \"bytes\": " + std::to_string(r.bytes) +
+             ", \"crc32\": " + quoted(hex32(r.crc32)) + "}";
+    }
+    out += "\n  ]";
+  }
   if (!s.model.empty()) top.text("model", s.model).text("title", s.title);
   top.count("nsim", s.nsim).number("confidence", SUMMARY_CONFIDENCE).number("design_life", s.design_life);
 
@@ -195,15 +220,17 @@ std::string summary_json(const Summary& s) {
   return out;
 }
 
-std::string summary_csv(const Summary& s) {
-  std::string out =
-      "t,failures,pf,pf_se,pf_low,pf_high,beta,beta_low,beta_high,beta_cornell,cov,nsim_for_cov10\n"
-      "years,count,%,%,%,%,-,-,-,-,-,count\n";
+std::string summary_csv(const Summary& s, const RunStamp* stamp) {
+  const std::string run = stamp ? "," + stamp->run : std::string();
+  std::string out = "t,failures,pf,pf_se,pf_low,pf_high,beta,beta_low,beta_high,beta_cornell,cov,nsim_for_cov10" +
+                    std::string(stamp ? ",run" : "") + "\nyears,count,%,%,%,%,-,-,-,-,-,count" +
+                    std::string(stamp ? ",-" : "") + "\n";
   auto cell = [](double v) { return std::isfinite(v) ? shortest_number(v) : std::string(); };
   for (const TimePointSummary& p : s.time_points) {
     out += cell(p.t) + "," + std::to_string(p.failures) + "," + cell(p.pf) + "," + cell(p.pf_se) + "," +
            cell(p.pf_low) + "," + cell(p.pf_high) + "," + cell(p.beta) + "," + cell(p.beta_low) + "," +
-           cell(p.beta_high) + "," + cell(p.beta_cornell) + "," + cell(p.cov) + "," + cell(p.nsim_for_cov10) + "\n";
+           cell(p.beta_high) + "," + cell(p.beta_cornell) + "," + cell(p.cov) + "," + cell(p.nsim_for_cov10) + run +
+           "\n";
   }
   return out;
 }
@@ -213,20 +240,21 @@ constexpr const char* JSON_LABEL = "jobname_summary.json";
 constexpr const char* CSV_LABEL = "jobname_summary.csv";
 }  // namespace
 
+std::string summary_json_name(const std::string& base) { return base + "_summary.json"; }
+std::string summary_csv_name(const std::string& base) { return base + "_summary.csv"; }
+
 void check_summary_writable(int folder_fd, const std::string& base) {
-  OutputFile::check_writable(folder_fd, base + "_summary.json", JSON_LABEL);
-  OutputFile::check_writable(folder_fd, base + "_summary.csv", CSV_LABEL);
+  OutputFile::check_writable(folder_fd, summary_json_name(base), JSON_LABEL);
+  OutputFile::check_writable(folder_fd, summary_csv_name(base), CSV_LABEL);
 }
 
-void write_summary_files(int folder_fd, const std::string& base, const Summary& s) {
-  {
-    OutputFile file(folder_fd, base + "_summary.json", JSON_LABEL);
-    file.text() = summary_json(s);
-    file.commit();
-  }
-  OutputFile file(folder_fd, base + "_summary.csv", CSV_LABEL);
-  file.text() = summary_csv(s);
-  file.commit();
+void write_summary_files(FileSet& files, const std::string& base, const Summary& s, const RunStamp& stamp) {
+  OutputFile& json = files.open(summary_json_name(base), JSON_LABEL);
+  json.text() = summary_json(s, &stamp);
+  files.finished(json);
+  OutputFile& csv = files.open(summary_csv_name(base), CSV_LABEL);
+  csv.text() = summary_csv(s, &stamp);
+  files.finished(csv);
 }
 
 }  // namespace tbx

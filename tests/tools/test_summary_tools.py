@@ -42,8 +42,48 @@ class SummaryToolsTest(TempDirTest):
         with open(self.path("splash_zone_summary.csv"), newline="") as f:
             summary = list(csv.reader(f))
         self.assertEqual(table[0][:4], ["job", "time_years", "failures", "pf_percent"])
-        self.assertEqual([row[1:] for row in table[1:]], summary[2:])
+        # The last column of the file, the run identifier, is not collected.
+        self.assertEqual([row[1:] for row in table[1:]], [row[:-1] for row in summary[2:]])
         self.assertTrue(all(row[0] == "splash_zone" for row in table[1:]))
+
+    def test_a_summary_of_another_run_is_refused(self):
+        def rerun_with_seed(seed, *options):
+            with open(self.path("splash_zone.dat")) as f:
+                job = re.sub(r"(?m)^\d+ ;( *# seed$)", f"{seed} ;\\1", f.read())
+            with open(self.path("splash_zone.dat"), "w") as f:
+                f.write(job)
+            run([TBXRUN, *options, "splash_zone"], cwd=self.dir)
+
+        def keep(*names):
+            for name in names:
+                shutil.copy(self.path(name), self.path(name + ".kept"))
+
+        def put_back(*names):
+            for name in names:
+                os.replace(self.path(name + ".kept"), self.path(name))
+
+        json_name, csv_name = "splash_zone_summary.json", "splash_zone_summary.csv"
+        # Each case: how the files come apart, and which tools must refuse.
+        cases = [
+            ("an earlier summary beside new reports",
+             lambda: (keep(json_name, csv_name), rerun_with_seed(99), put_back(json_name, csv_name)),
+             ("tbxplot", "tbxcollect")),
+            ("a CSV file of another run than the JSON file",
+             lambda: (keep(csv_name), rerun_with_seed(98, "--summary"), put_back(csv_name)),
+             ("tbxcollect",)),
+        ]
+        for what, come_apart, refusing in cases:
+            with self.subTest(what):
+                run([TBXRUN, "--summary", "splash_zone"], cwd=self.dir)
+                come_apart()
+                if "tbxplot" in refusing:
+                    plot = tool("tbxplot", "--no-plot", "splash_zone", cwd=self.dir)
+                    self.assertEqual(plot.returncode, 1)
+                    self.assertIn("written by another run", plot.stderr)
+                collect = tool("tbxcollect", "--summary", "splash_zone", cwd=self.dir)
+                self.assertEqual(collect.returncode, 1)
+                self.assertIn("written by another run", collect.stderr)
+                self.assertEqual(collect.stdout, "")
 
 
 class TomlJobTest(TempDirTest):
