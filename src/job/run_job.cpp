@@ -85,7 +85,10 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   // What cannot succeed fails now rather than after the simulation.
   check_memory(memory_needed(job, options.summary, options.threads));
   OutputFile::check_writable(folder.fd(), results_report_name(base), RESULTS_REPORT_LABEL);
-  OutputFile::check_writable(folder.fd(), spreadsheet_name(base), SPREADSHEET_LABEL);
+  // A spreadsheet file that cannot be opened ends the run after the
+  // simulation, with the results report in place; only a device or the like
+  // in its way is refused now.
+  OutputFile::refuse_special_file(folder.fd(), spreadsheet_name(base), SPREADSHEET_LABEL);
   if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
 

@@ -79,6 +79,15 @@ const char* kind_of_file(mode_t mode) {
   return "not a regular file";
 }
 
+// A device, FIFO or socket is never replaced by a report, nor written to: a
+// report is a file of its own. (Nothing is open yet when this is asked.)
+void refuse_if_special(const std::string& name, const std::string& target, const struct stat& st,
+                       const std::string& label) {
+  if (S_ISREG(st.st_mode)) return;
+  const std::string what = target.empty() ? name + " is " : name + " leads to " + target + ", ";
+  fatal_error(UNABLE_TO_OPEN + label + "\n" + what + kind_of_file(st.st_mode) + ", not a regular file", 0);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(int folder_fd, const std::string& name, std::string label, Temporary temporary)
@@ -96,6 +105,18 @@ void OutputFile::check_writable(int folder_fd, const std::string& name, const st
   OutputFile probe(folder_fd, name, label);
 }
 
+void OutputFile::refuse_special_file(int folder_fd, const std::string& name, const std::string& label) {
+  int dir = folder_fd;
+  std::string followed = name;
+  std::optional<Folder> target_folder;
+  std::string target;
+  bool exists = false;
+  struct stat st {};
+  if (follow_links(dir, followed, target_folder, target, exists, st) && exists && !S_ISDIR(st.st_mode)) {
+    refuse_if_special(name, target, st, label);
+  }
+}
+
 void OutputFile::open(int folder_fd, const std::string& name, Temporary temporary) {
   dir_fd_ = folder_fd;
   name_ = name;
@@ -108,12 +129,7 @@ void OutputFile::open(int folder_fd, const std::string& name, Temporary temporar
   if (exists && (S_ISDIR(st.st_mode) || ::faccessat(dir_fd_, name_.c_str(), W_OK, 0) != 0)) {
     fail(UNABLE_TO_OPEN);
   }
-  // A device, FIFO or socket is never replaced by a report, nor written to:
-  // a report is a file of its own.
-  if (exists && !S_ISREG(st.st_mode)) {
-    const std::string what = target.empty() ? name + " is " : name + " leads to " + target + ", ";
-    fail(UNABLE_TO_OPEN, "\n" + what + kind_of_file(st.st_mode) + ", not a regular file");
-  }
+  if (exists) refuse_if_special(name, target, st, label_);
   if (exists && S_ISREG(st.st_mode)) {
     replaces_ = true;
     mode_ = st.st_mode & 07777;

@@ -47,6 +47,9 @@ class OutputFile : public TextSink {
   /// Ends the run as opening `name` in `folder_fd` for writing would, if it
   /// would; leaves nothing behind.
   static void check_writable(int folder_fd, const std::string& name, const std::string& label);
+  /// Ends the run, as opening it would, if `name` in `folder_fd` is or leads
+  /// to a device, FIFO or socket; anything else is left to the opening.
+  static void refuse_special_file(int folder_fd, const std::string& name, const std::string& label);
 
   /// Text appended to text() is written out by flush_if_full() and commit().
   void flush_if_full() override {

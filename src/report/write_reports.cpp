@@ -1,5 +1,6 @@
 #include "report/write_reports.hpp"
 
+#include "core/fatal.hpp"
 #include "files/folder.hpp"
 #include "report/file_set.hpp"
 
@@ -16,7 +17,16 @@ std::array<const OutputFile*, 2> write_reports(const std::string& job_name, cons
   if (checksums) rs.keep_checksum();
   write_results_report(rs, job_name, job, results, predicted_profile, threads);
   files.finished(rs);
-  OutputFile& xls = files.open(spreadsheet_name(base), SPREADSHEET_LABEL);
+  OutputFile* opened = nullptr;
+  try {
+    opened = &files.open(spreadsheet_name(base), SPREADSHEET_LABEL);
+  } catch (const FatalError&) {
+    // The results report is complete: it stays, as a report of this run,
+    // whatever happened to the spreadsheet file.
+    files.place();
+    throw;
+  }
+  OutputFile& xls = *opened;
   if (checksums) xls.keep_checksum();
   write_spreadsheet(xls, job, results, predicted_profile);
   files.finished(xls);

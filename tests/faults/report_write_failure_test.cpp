@@ -69,25 +69,26 @@ TEST(ReportWriteFailure, FileSizeLimitKeepsEarlierReports) {
   EXPECT_TRUE(read_file(dir / "job_xls.dat") == xls) << "earlier spreadsheet file changed";
 }
 
-// A run's reports are one set: where the spreadsheet file cannot be
-// written, the run is refused before the simulation and writes no report.
-TEST(ReportWriteFailure, SpreadsheetInTheWayLeavesNoReport) {
+TEST(ReportWriteFailure, SpreadsheetInTheWayLeavesCompleteResultsReport) {
+  const std::string job = small_job();
+  const Reports expected = complete_reports(job);
   TempDir dir;
-  write_file(dir / "job.dat", small_job());
+  write_file(dir / "job.dat", job);
   fs::create_directory(dir / "job_xls.dat");
 
   const RunResult r = run_program(run_in(dir.path()));
   EXPECT_EQ(r.exit_status, 1) << r.describe();
   EXPECT_EQ(r.err, XLS_OPEN_FAILED);
-  EXPECT_EQ(r.out.find("Performing simulation"), std::string::npos);
-  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"job.dat", "job_xls.dat"}));
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"job.dat", "job_rs.dat", "job_xls.dat"}));
   EXPECT_TRUE(fs::is_directory(dir / "job_xls.dat"));
+  EXPECT_TRUE(read_file(dir / "job_rs.dat") == expected.rs) << "results report not complete";
 }
 
 // A name that the file system takes for the results report but not, being
 // one character longer, for the spreadsheet file.
-TEST(ReportWriteFailure, SpreadsheetNameTooLongLeavesNoReport) {
+TEST(ReportWriteFailure, SpreadsheetNameTooLongLeavesCompleteResultsReport) {
   const std::string job = small_job();
+  const Reports expected = complete_reports(job);
   TempDir dir;
   const long name_max = ::pathconf(dir.path().c_str(), _PC_NAME_MAX);
   if (name_max <= 0 || name_max > 4000) GTEST_SKIP() << "no usable file name limit";
@@ -97,7 +98,11 @@ TEST(ReportWriteFailure, SpreadsheetNameTooLongLeavesNoReport) {
   const RunResult r = run_program(run_in(dir.path(), {name}));
   EXPECT_EQ(r.exit_status, 1) << r.describe();
   EXPECT_EQ(r.err, XLS_OPEN_FAILED);
-  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{name + ".dat"}));
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{name + ".dat", name + "_rs.dat"}));
+  std::string rs = expected.rs;
+  const std::string reference_name = "File name: job\n";
+  rs.replace(rs.find(reference_name), reference_name.size(), "File name: " + name + "\n");
+  EXPECT_TRUE(read_file(dir / (name + "_rs.dat")) == rs) << "results report not complete";
 }
 
 // Permissions bind only other users than root; the tests run as root in CI,
@@ -165,8 +170,9 @@ TEST_F(ReadOnlyDirectory, RefusesAReportWithoutAnEarlierOne) {
   EXPECT_EQ(entries(dir.path()), std::set<std::string>{"job.dat"});
 }
 
-TEST_F(ReadOnlyDirectory, ReadOnlySpreadsheetLeavesNoNewReport) {
+TEST_F(ReadOnlyDirectory, ReadOnlySpreadsheetLeavesCompleteResultsReport) {
   const std::string job = small_job();
+  const Reports expected = complete_reports(job);
   TempDir dir;
   write_file(dir / "job.dat", job);
   write_file(dir / "job_xls.dat", "an earlier spreadsheet file\n");
@@ -177,7 +183,8 @@ TEST_F(ReadOnlyDirectory, ReadOnlySpreadsheetLeavesNoNewReport) {
   SKIP_IF_NOT_UNPRIVILEGED();
   EXPECT_EQ(r.exit_status, 1) << r.describe();
   EXPECT_EQ(r.err, XLS_OPEN_FAILED);
-  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"job.dat", "job_xls.dat"}));
+  EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"job.dat", "job_rs.dat", "job_xls.dat"}));
+  EXPECT_TRUE(read_file(dir / "job_rs.dat") == expected.rs) << "results report not complete";
   EXPECT_EQ(read_file(dir / "job_xls.dat"), "an earlier spreadsheet file\n");
 }
 
