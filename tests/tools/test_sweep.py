@@ -12,6 +12,7 @@ import sys
 import time
 import tomllib
 import unittest
+import xml.etree.ElementTree as ET
 
 from tooltest import (EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run, tool,
                       write)
@@ -247,6 +248,38 @@ class TomlRunTest(SweepTest):
             with open(self.path("s", life["job"], life["job"] + "_summary.json")) as f:
                 years = json.load(f)["service_life"]["years"]
             self.assertEqual(life["life_years"], "" if years is None else repr(years))
+
+
+    def test_a_study_of_binders_and_covers_is_collected_and_drawn_with_its_bounds(self):
+        # CEM I at 40 mm initiates before the first time point, fly ash at
+        # 100 mm not by the last: the lives at both ends are bounds.
+        self.sweep("new", TOML_BASE, "s", "--vary", "binder=CEM_I,fly_ash",
+                   "--vary", "cover=40,100", "--vary", "simulations=2000")
+        self.sweep("run", "s")
+        answer = self.sweep("collect", "s", "--target-life", "5").stdout
+        self.assertEqual(answer.splitlines(), [
+            "cover between 40 and 100 mm reaches 5 years at Beta 1.3 (standard index) "
+            "(binder CEM I): at 40 mm the series starts after the crossing",
+            "cover between 40 and 100 mm reaches 5 years at Beta 1.3 (standard index) "
+            "(binder fly ash): at 100 mm the series ends before the crossing"])
+        lives = self.rows("study_life.csv")
+        self.assertEqual([(r["binder"], r["a.mean"], r["life_kind"]) for r in lives],
+                         [("CEM I", "40", "at_start"), ("CEM I", "100", "summary"),
+                          ("fly ash", "40", "summary"), ("fly ash", "100", "not_reached")])
+        for life in lives:
+            with open(self.path("s", life["job"], life["job"] + "_summary.json")) as f:
+                summary = json.load(f)
+            self.assertEqual((life["design_life_years"], life["design_cover_mm"]),
+                             (repr(summary["design_life"]),
+                              repr(summary["design_cover"]["mean_cover"])))
+        if shutil.which("gnuplot"):
+            self.assertEqual(self.sweep("plot", "s", "--target-life", "5").stdout, answer)
+            text = " ".join(t.strip() for t in ET.parse(self.path("s", "study_design.svg"))
+                            .getroot().itertext())
+            for label in ("against cover, by binder", "binder fly ash, 95 % interval",
+                          "bound: the series starts after the crossing",
+                          "bound: the series ends before the crossing", "target: 5 years"):
+                self.assertIn(label, text)
 
 
 class CollectTest(SweepTest):
