@@ -169,6 +169,24 @@ class TomlNewTest(SweepTest):
         with open(self.path("u", "binder-slag", "binder-slag.toml"), "rb") as f:
             self.assertEqual(tomllib.load(f)["binder"], "slag")
 
+    def test_the_presets_are_those_of_tbxrun(self):
+        # tbxsweep writes a preset's table into a job: it must be tbxrun's.
+        sys.path.insert(0, TOOLS_DIR)
+        from tbxtomljob import PRESETS
+        with open(os.path.join(os.environ["TBX_SOURCE_DIR"], "src", "fib",
+                               "fib_presets.cpp")) as f:
+            text = f.read()
+        found = []
+        for variable, setting, choice, kind, numbers in re.findall(
+                r'\{FIB_(\w+), FibSetting::(\w+), "([^"]*)", (?:\{MomentKind::)?(\w+)[,(]'
+                r'\s*([^)}]*)[)}]', text):
+            values = [float(x) for x in numbers.split(",")]
+            found.append((variable.lower(), None if setting == "none" else setting, choice,
+                          kind, values[:{"normal": 2, "beta": 4, "fixed": 1}[kind]]))
+        self.assertEqual(found, [(v.lower(), setting, choice, t["distribution"],
+                                  [float(x) for k, x in t.items() if k != "distribution"])
+                                 for v, setting, choice, t in PRESETS])
+
     def test_the_base_job_is_named_relative_to_the_study(self):
         shutil.copy(TOML_BASE + ".toml", self.path("pier.toml"))
         os.mkdir(self.path("studies"))
