@@ -229,7 +229,8 @@ def crossing_value(points, target, unit=""):
             if e0 and e1:
                 return ("value", v0 + (target - y0) / (y1 - y0) * (v1 - v0))
             v, k = (v0, k0) if not e0 else (v1, k1)
-            return ("between", v0, v1, f"at {v:g}{unit} {BOUND_REASONS.get(k, 'the life is a bound')}")
+            why = BOUND_REASONS.get(k, "the life is a bound")
+            return ("between", v0, v1, f"at {v:g}{unit} {why}")
     if points and all(y >= target and k != "at_start" for _, y, _, k, _ in points):
         return ("all", points[0][0])
     return ("none", None)
@@ -422,10 +423,10 @@ def plot_study(args):
              "design": design_chart(study, results, answers, args)}
     terminals = {"png": "set terminal pngcairo size 1120,680 font 'DejaVu Sans,10'",
                  "svg": "set terminal svg size 1120,680 dynamic font 'DejaVu Sans,10'"}
-    s = ["set encoding utf8", "set grid lc rgb '#dddddd'"]
+    s = []
     for which in ("pf", "design"):
-        s.append("reset session" if which == "design" else "")
-        s += ["set encoding utf8", "set grid lc rgb '#dddddd'"]
+        # Each chart starts from gnuplot's defaults: no setting of one reaches the other.
+        s += ["reset session", "set encoding utf8", "set grid lc rgb '#dddddd'"]
         for fmt, terminal in terminals.items():
             s += [terminal, f"set output {gp_string(f'{base}_{which}.{fmt}')}"]
             s += [plots[which], "set output"]
