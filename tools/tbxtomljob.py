@@ -7,6 +7,11 @@ and `mean`, `sd`, `lower`, `upper` or `value`. A study varies them by name:
 place, value by value, so that its comments and layout stay as they were;
 tomllib (Python 3.11) reads it, and reads every changed file again to make
 sure that the change is the only one.
+
+The settings `binder` and `exposure` choose presets, which tbxrun applies
+to a variable the job gives no table for. A study varies them as fields;
+a key of a variable that a preset fills is varied by writing the preset's
+table, with the varied key in it, into the job.
 """
 
 import copy
@@ -523,7 +528,9 @@ class TomlJob:
             else:
                 added_tables.setdefault(slot[0], []).append(f"{slot[1]} = {value}\n")
         if added_keys:
-            edits.append((self.first_header, self.first_header, "".join(added_keys)))
+            at = self.first_header
+            lead = "\n" if at == len(self.text) and not self.text.endswith("\n") else ""
+            edits.append((at, at, lead + "".join(added_keys)))
         if added_tables:
             end = len(self.text)
             text = "" if self.text.endswith("\n") or not self.text else "\n"
