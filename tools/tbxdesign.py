@@ -287,7 +287,19 @@ def gp_string(text):
 # Discrete colours, one per value of a word or of a few numbers (colour-blind safe).
 COLOURS = ("#0072b2", "#d55e00", "#009e73", "#cc79a7", "#e69f00", "#56b4e9", "#000000",
            "#8c564b", "#7f7f7f", "#f0e442")
+# More values than colours: evenly spaced shades along a dark-to-light scale.
+SCALE = ((0x44, 0x01, 0x54), (0x31, 0x68, 0x8e), (0x35, 0xb7, 0x79), (0xd0, 0xc0, 0x20))
 TARGET_COLOUR = "#b2182b"
+
+
+def shade_of(index, count):
+    """The colour of the index-th of `count` values: each its own, never a colour bar."""
+    if count <= len(COLOURS):
+        return COLOURS[index]
+    x = index / (count - 1) * (len(SCALE) - 1)
+    k = min(int(x), len(SCALE) - 2)
+    f = x - k
+    return "#" + "".join(f"{round(a + (b - a) * f):02x}" for a, b in zip(SCALE[k], SCALE[k + 1]))
 BOUND_POINTS = {"at_start": 10, "not_reached": 8}  # a triangle down, up
 
 
@@ -314,19 +326,19 @@ def pf_chart(study, series, bands, args):
          "set style fill transparent solid 0.15 noborder"]
     plots, data, titled = [], [], set()
     for i, job in enumerate(j for j in study.jobs if j["name"] in series):
-        colour = COLOURS[colour_field["values"].index(job["values"][colour_field["field"]]) %
-                         len(COLOURS)]
+        shade = shade_of(colour_field["values"].index(job["values"][colour_field["field"]]),
+                         len(colour_field["values"]))
         dash = 1 + (dash_field["values"].index(job["values"][dash_field["field"]]) % 5
                     if dash_field else 0)
         data.append(f"$job{i} << EOD\n" + "\n".join(
             f"{t!r} {pf!r} {lo!r} {hi!r}" for (t, pf), (lo, hi) in
             zip(series[job["name"]], bands[job["name"]]) if math.isfinite(pf)) + "\nEOD")
         if any(math.isfinite(lo) for lo, _ in bands[job["name"]]):
-            plots.append(f"$job{i} using 1:3:4 with filledcurves lc rgb '{colour}' notitle")
+            plots.append(f"$job{i} using 1:3:4 with filledcurves lc rgb '{shade}' notitle")
         colour_value = job["values"][colour_field["field"]]
         title = field_text(colour_field, colour_value) if colour_value not in titled else None
         titled.add(colour_value)
-        plots.append(f"$job{i} using 1:2 with lines lw 1.5 dt {dash} lc rgb '{colour}' " +
+        plots.append(f"$job{i} using 1:2 with lines lw 1.5 dt {dash} lc rgb '{shade}' " +
                      (f"title {gp_string(title)}" if title else "notitle"))
     if dash_field:
         for k, value in enumerate(dash_field["values"][:5]):
@@ -366,7 +378,7 @@ def design_chart(study, results, answers, args):
         s.append(f"set xrange [-0.5:{len(groups) - 0.5!r}]")
     plots, data, bound_kinds = [], [], set()
     for i, (key, points) in enumerate(groups.items()):
-        colour = COLOURS[i % len(COLOURS)]
+        shade = shade_of(i, len(groups))
         rows = []
         for v, years, exact, kind, name in points:
             low, high = results[name]["low"], results[name]["high"]
@@ -377,19 +389,19 @@ def design_chart(study, results, answers, args):
         data.append(f"$life{i} << EOD\n" + "\n".join(rows) + "\nEOD")
         name = group_text(key) or "service life"
         if axis:
-            plots.append(f"$life{i} using 1:2 with lines lw 2 lc rgb '{colour}' notitle")
-        plots.append(f"$life{i} using 1:2:3:4 with yerrorbars pt 7 lc rgb '{colour}' "
+            plots.append(f"$life{i} using 1:2 with lines lw 2 lc rgb '{shade}' notitle")
+        plots.append(f"$life{i} using 1:2:3:4 with yerrorbars pt 7 lc rgb '{shade}' "
                      f"title {gp_string(name + ', 95 % interval (Monte Carlo)')}")
         for kind in BOUND_REASONS:
             if any(k == kind and not e for _, _, e, k, _ in points):
                 bound_kinds.add(kind)
                 plots.append(f"$life{i} using 1:(strcol(6) eq '{kind}' ? $2 : NaN) with points "
-                             f"pt {BOUND_POINTS[kind]} ps 2 lc rgb '{colour}' notitle")
+                             f"pt {BOUND_POINTS[kind]} ps 2 lc rgb '{shade}' notitle")
         answer = crossing_value(points, args.target_life) if axis else ("none",)
         if answer[0] == "value":
             s.append(f"set arrow {i + 1} from first {answer[1]!r}, graph 0 to first "
                      f"{answer[1]!r}, first {args.target_life!r} nohead dt 3 "
-                     f"lc rgb '{colour}'")
+                     f"lc rgb '{shade}'")
     for kind in sorted(bound_kinds):
         plots.append(f"NaN with points pt {BOUND_POINTS[kind]} ps 2 lc rgb '#444444' "
                      f"title {gp_string('bound: ' + BOUND_REASONS[kind])}")
