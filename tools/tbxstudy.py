@@ -17,12 +17,14 @@ import re
 import shutil
 import socket
 import stat
+import tomllib
 from decimal import Decimal, InvalidOperation
 
 from tbxjobfile import (JobFileError, check_value, parameter_fits_type, parse_field,
                         read_job_file, validation_error)
 from tbxseries import RS_SUFFIX, XLS_SUFFIX
-from tbxtomljob import TomlJob, check_toml_value, parse_toml_field, read_toml_job
+from tbxtomljob import (TomlJob, check_toml_value, parse_toml_field, read_toml_job,
+                        setting_choice)
 
 MAX_JOBS = 100_000
 MAX_NAME = 200  # a file name holds 255 bytes: the job name and the longest suffix
@@ -103,6 +105,12 @@ def parse_vary(option, base):
     field = (parse_toml_field if toml else parse_field)(field_name.strip())
     if toml:
         base.locate(field)
+    if field.kind == "setting":
+        # A value with a blank is given with _ or -, as a job folder names it.
+        try:
+            return field, [setting_choice(field.name, v) for v in expand_values(values, "text")]
+        except JobFileError as e:
+            fail(f"--vary {field.name}: {e}")
     texts = expand_values(values, field.kind)
     for v in texts:
         try:
@@ -125,8 +133,9 @@ def base_job_path(base):
 
 
 def job_names(fields, combinations):
-    names = ["_".join(f"{f.label}-{v}" for f, v in zip(fields, combo)) for combo in combinations]
-    return names
+    # A value with a blank (a binder "CEM I") names its folder with _ instead.
+    return ["_".join(f"{f.label}-{v.replace(' ', '_')}" for f, v in zip(fields, combo))
+            for combo in combinations]
 
 
 # ----------------------------------------------------------------------------
@@ -161,8 +170,7 @@ def new_study(args):
     if len(longest) > MAX_NAME:
         fail(f"a job name of {len(longest)} characters ({longest}): at most {MAX_NAME}, so "
              "that the file names of its reports fit; vary fewer fields at a time")
-    for name, combo in zip(names, combinations):
-        check_job(base, fields, combo, name)
+    changes = [check_job(base, fields, combo, name) for name, combo in zip(names, combinations)]
     study = os.path.normpath(args.study)
     if os.path.lexists(study) and not (os.path.isdir(study) and not os.listdir(study)):
         fail(f"{study} exists already: give a new folder for the study")
@@ -174,16 +182,18 @@ def new_study(args):
     try:
         os.mkdir(temp)
         jobs = []
-        for name, combo in zip(names, combinations):
+        for name, combo, change in zip(names, combinations, changes):
             os.mkdir(os.path.join(temp, name))
-            text = base.with_values({f.slot: v for f, v in zip(fields, combo)})
+            text = base.with_values(*change)
             with open(os.path.join(temp, name, name + suffix), "w", encoding=encoding,
                       newline="") as f:
                 f.write(text)
             jobs.append({"name": name, "values": {f.name: v for f, v in zip(fields, combo)}})
         description = {
             "format": STUDY_FORMAT,
-            "base": os.path.abspath(base_path),
+            # Relative to the study folder, so that a study moved with its
+            # base job, or copied to another machine, still names it.
+            "base": os.path.relpath(os.path.abspath(base_path), os.path.abspath(study)),
             "mode": "zip" if args.zip else "grid",
             "fields": [{"field": f.name, "label": f.label, "unit": f.unit, "values": v}
                        for f, v in varied],
@@ -214,12 +224,17 @@ def plural(count, word):
 
 
 def check_job(base, fields, combo, name):
-    """Refuse a combination that tbxrun would refuse."""
+    """What to change in the base for one job, as with_values takes it; refuse a
+    combination that tbxrun would refuse."""
     if isinstance(base, TomlJob):
-        why = base.problem({f.slot: check_toml_value(v, f.kind) for f, v in zip(fields, combo)})
+        try:
+            changes, notes = base.job_values(fields, combo)
+        except JobFileError as e:
+            fail(f"job {name}: {e}")
+        why = base.problem({slot: tomllib.loads(f"v = {v}")["v"] for slot, v in changes.items()})
         if why:
             fail(f"job {name}: {why}")
-        return
+        return changes, notes
     values = {f.slot: check_value(v, f.kind) for f, v in zip(fields, combo)}
 
     def get(slot):
@@ -233,6 +248,7 @@ def check_job(base, fields, combo, name):
     why = validation_error(get)
     if why:
         fail(f"job {name}: {why}")
+    return ({f.slot: v for f, v in zip(fields, combo)},)
 
 
 # ----------------------------------------------------------------------------

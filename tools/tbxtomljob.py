@@ -7,6 +7,11 @@ and `mean`, `sd`, `lower`, `upper` or `value`. A study varies them by name:
 place, value by value, so that its comments and layout stay as they were;
 tomllib (Python 3.11) reads it, and reads every changed file again to make
 sure that the change is the only one.
+
+The settings `binder` and `exposure` choose presets, which tbxrun applies
+to a variable the job gives no table for. A study varies them as fields;
+a key of a variable that a preset fills is varied by writing the preset's
+table, with the varied key in it, into the job.
 """
 
 import copy
@@ -29,11 +34,73 @@ PARAMETERS_OF = {"normal": ("mean", "sd"), "lognormal": ("mean", "sd"),
 TOP_FIELDS = {"simulations": "int", "seed": "int", "target_beta": "real"}
 TIMES_KEYS = ("first", "last", "step")
 SEED_MAX = 2**31 - 1
+# The settings that choose presets, each a word from its list.
+SETTINGS = ("binder", "exposure")
+
+
+def _beta(mean, sd, lower, upper):
+    return {"distribution": "beta", "mean": mean, "sd": sd, "lower": lower, "upper": upper}
+
+
+def _fixed(value):
+    return {"distribution": "fixed", "value": value}
+
+
+# What tbxrun fills a variable with when the job gives no table for it: the
+# first entry for the variable whose setting (None: always) has the entry's
+# choice. The same table as tbxrun's own, in its order and units.
+PRESETS = (
+    ("be", None, "", {"distribution": "normal", "mean": 4800, "sd": 700}),
+    ("Ccrit", None, "", _beta(0.6, 0.15, 0.2, 2.0)),
+    ("kt", None, "", _fixed(1)),
+    ("alpha", "binder", "CEM I", _beta(0.30, 0.12, 0, 1)),
+    ("alpha", "binder", "fly ash", _beta(0.60, 0.15, 0, 1)),
+    ("alpha", "binder", "slag", _beta(0.45, 0.20, 0, 1)),
+    ("dx", "exposure", "splash", _beta(8.9, 5.6, 0, 50)),
+    ("dx", "exposure", "tidal", _beta(8.9, 5.6, 0, 50)),
+    ("dx", "exposure", "submerged", _fixed(0)),
+    ("dx", "exposure", "spray", _fixed(0)),
+)
+# Short names of fields that engineers vary most.
+ALIASES = {"cover": "a.mean"}
+
+
+def setting_choices(setting):
+    return [choice for _, s, choice, _ in PRESETS if s == setting]
+
+
+def preset_of(variable, settings):
+    """(name, table) of the preset that fills `variable` under `settings`, or None."""
+    for v, setting, choice, table in PRESETS:
+        if v != variable:
+            continue
+        if setting is None:
+            return "default", table
+        if settings.get(setting) == choice:
+            return f"{setting} {choice}", table
+    return None
+
+
+def setting_choice(setting, text):
+    """The choice of a setting that `text` names: case, blanks, _ and - do not matter."""
+    def key(t):
+        return re.sub(r"[\s_-]+", " ", t.strip()).lower()
+    choice = next((c for c in setting_choices(setting) if key(c) == key(text)), None)
+    if choice is None:
+        raise JobFileError(f"'{text}' is no {setting}: choose from " +
+                           ", ".join(setting_choices(setting)) +
+                           " (write CEM_I or \"CEM I\" for one with a blank)")
+    return choice
+
+
+def toml_number(x):
+    """A preset's number as TOML writes it, read back as the same double."""
+    return str(x) if isinstance(x, int) else repr(x)
 NUMBER_RE = re.compile(r"[+-]?[0-9][0-9_]*(\.[0-9_]+)?([eE][+-]?[0-9_]+)?")
 
 
 def field_names():
-    return (list(TOP_FIELDS) + [f"times.{k}" for k in TIMES_KEYS] +
+    return (list(TOP_FIELDS) + list(SETTINGS) + [f"times.{k}" for k in TIMES_KEYS] +
             [f"VARIABLE.{p}" for p in PARAMETERS])
 
 
@@ -43,7 +110,9 @@ def parse_toml_field(name):
     Its slot is the key path in the file: ("a", "mean"), ("simulations",).
     Names are matched without regard to case and given back as the file spells them.
     """
-    lower = name.lower()
+    lower = ALIASES.get(name.lower(), name.lower())
+    if lower in SETTINGS:
+        return Field(lower, (lower,), "setting", lower)
     if lower in TOP_FIELDS:
         return Field(lower, (lower,), TOP_FIELDS[lower], lower)
     head, _, tail = lower.partition(".")
@@ -53,7 +122,8 @@ def parse_toml_field(name):
     if variable is None or tail not in PARAMETERS:
         raise JobFileError(
             f"unknown field '{name}': fields of a TOML job are {', '.join(field_names())}, "
-            f"with VARIABLE one of {', '.join(VARIABLES)}")
+            f"with VARIABLE one of {', '.join(VARIABLES)}; the presets' {' and '.join(SETTINGS)}; "
+            "cover for a.mean")
     label = LABELS.get(variable, variable)
     if tail not in ("mean", "value"):
         label = f"{label}.{tail}"
@@ -204,6 +274,7 @@ class _Scanner:
 
     def __init__(self, text):
         self.t, self.i, self.slots = text, 0, {}
+        self.first_header = None  # where the first table header starts
 
     def peek(self):
         return self.t[self.i] if self.i < len(self.t) else ""
@@ -297,6 +368,8 @@ class _Scanner:
             if self.i >= len(self.t):
                 return self.slots
             if self.peek() == "[":
+                if self.first_header is None:
+                    self.first_header = self.i
                 array = self.t.startswith("[[", self.i)
                 self.i += 2 if array else 1
                 table = None if array else self.key()
@@ -330,7 +403,10 @@ class TomlJob:
         except tomllib.TOMLDecodeError as e:
             raise JobFileError(f"{path}: TOML syntax: {e}") from None
         try:
-            self.slots = _Scanner(text).scan()
+            scanner = _Scanner(text)
+            self.slots = scanner.scan()
+            self.first_header = len(text) if scanner.first_header is None else \
+                scanner.first_header
         except (AttributeError, IndexError):
             raise JobFileError(f"{path}: a TOML construct that tbxsweep cannot edit in place; "
                                "write the job with plain keys and tables") from None
@@ -344,18 +420,36 @@ class TomlJob:
         return node
 
     def locate(self, field):
-        """JobFileError unless the file holds the field's value where it can be changed."""
+        """JobFileError unless the study can set the field in this file.
+
+        A value the file holds is changed in place. A setting (binder,
+        exposure) the file lacks is added; a variable the file gives no table
+        for gets the table of the preset that fills it, with the varied value
+        in it (which preset may depend on a varied setting: see job_values).
+        """
         slot, name = field.slot, field.name
         value = self.get(slot)
+        if field.kind == "setting":
+            if value is not None and not (isinstance(value, str) and slot in self.slots):
+                raise JobFileError(f"{name}: {self.path} gives {name} as no word in quotes")
+            for variable, setting, _, _ in PRESETS:
+                if setting == name and isinstance(self.get((variable,)), dict):
+                    # The table overrides every preset: the study would vary nothing.
+                    raise JobFileError(
+                        f"{name}: {self.path} gives [{variable}], which overrides the {name} "
+                        f"preset, so varying {name} would change no input of the runs: remove "
+                        f"[{variable}] from the base job to let each {name} fill it, or vary "
+                        f"{variable}'s parameters instead")
+            return
         if slot in self.slots and isinstance(value, (int, float)) and not isinstance(value, bool):
             return
         if field.variable is not None:
             table = self.get(slot[:1])
+            if slot[:1] not in self.slots and table is None:
+                return  # a preset fills it, or the job is refused for lack of it
             if not isinstance(table, dict):
-                raise JobFileError(
-                    f"{name}: {self.path} has no table [{field.variable}] (a preset fills the "
-                    f"variable or it is missing): give {field.variable} in the job file, as a "
-                    f"table [{field.variable}] with its distribution, to vary {name}")
+                raise JobFileError(f"{name}: {self.path} gives {field.variable} in a form "
+                                   f"tbxsweep cannot edit: write it as a table [{field.variable}]")
             dist = table.get("distribution")
             keys = PARAMETERS_OF.get(dist)
             if keys is not None and field.parameter not in keys:
@@ -371,17 +465,84 @@ class TomlJob:
         raise JobFileError(f"{name}: not in {self.path}: give {name} = ... in the job file "
                            "to vary it")
 
-    def with_values(self, new):
-        """The text with the values of `new` (slot -> TOML text) replaced.
+    def job_values(self, fields, combo):
+        """(changes, notes) of one job of a study: slot -> TOML text, variable -> comment.
 
-        A comment after a value keeps its column where the blanks before it allow.
+        `combo` holds the job's values of `fields`, as given. A variable the
+        file has no table for is given the whole table of the preset that
+        fills it under the job's settings (its varied binder, say), with the
+        varied parameters in place of the preset's.
         """
+        settings = {s: self.get((s,)) for s in SETTINGS}
+        changes, tables, presets, notes = {}, {}, {}, {}
+        for f, v in zip(fields, combo):
+            if f.kind == "setting":
+                settings[f.name] = v
+                changes[f.slot] = '"' + v + '"'
+        for f, v in zip(fields, combo):
+            if f.kind == "setting":
+                continue
+            if f.variable is None or isinstance(self.get((f.variable,)), dict):
+                changes[f.slot] = v
+                continue
+            if f.variable not in tables:
+                found = preset_of(f.variable, settings)
+                if found is None:
+                    hint = next((s for var, s, _, _ in PRESETS if var == f.variable), None)
+                    raise JobFileError(
+                        f"{f.name}: {self.path} has no table [{f.variable}] and no preset fills "
+                        f"it" + (f" (no {hint} is given)" if hint else "") +
+                        f": give [{f.variable}] with its distribution in the job file")
+                preset, table = found
+                tables[f.variable] = {k: toml_number(x) if k != "distribution" else f'"{x}"'
+                                      for k, x in table.items()}
+                presets[f.variable] = preset
+                notes[f.variable] = f"the preset {preset}, as varied by tbxsweep"
+            table = tables[f.variable]
+            if f.parameter not in table:
+                dist = table["distribution"].strip('"')
+                raise JobFileError(
+                    f"{f.name}: the preset {presets[f.variable]} gives {f.variable} as "
+                    f"{dist}, which has no {f.parameter}: vary " +
+                    " or ".join(f"{f.variable}.{k}" for k in PARAMETERS_OF[dist]))
+            table[f.parameter] = v
+        for variable, table in tables.items():
+            for key, text in table.items():
+                changes[(variable, key)] = text
+        return changes, notes
+
+    def with_values(self, new, notes=None):
+        """The text with the values of `new` (slot -> TOML text) set.
+
+        A value the file holds is replaced; a comment after it keeps its
+        column where the blanks before it allow. A top-level key the file
+        lacks goes before its first table; a table it lacks goes at its end,
+        with its note from `notes` (variable -> comment) as a comment.
+        """
+        edits, added_keys, added_tables = [], [], {}
+        for slot, value in new.items():
+            if slot in self.slots:
+                edits.append((*self.slots[slot], value))
+            elif len(slot) == 1:
+                added_keys.append(f"{slot[0]} = {value}   # set by tbxsweep\n")
+            else:
+                added_tables.setdefault(slot[0], []).append(f"{slot[1]} = {value}\n")
+        if added_keys:
+            at = self.first_header
+            lead = "\n" if at == len(self.text) and not self.text.endswith("\n") else ""
+            edits.append((at, at, lead + "".join(added_keys)))
+        if added_tables:
+            end = len(self.text)
+            text = "" if self.text.endswith("\n") or not self.text else "\n"
+            for variable, lines in added_tables.items():
+                note = (notes or {}).get(variable)
+                text += f"\n[{variable}]" + (f"   # {note}" if note else "") + "\n" + \
+                    "".join(lines)
+            edits.append((end, end, text))
         text = self.text
-        for slot in sorted(new, key=lambda s: self.slots[s][0], reverse=True):
-            start, end = self.slots[slot]
-            value = new[slot]
+        for start, end, value in sorted(edits, key=lambda e: e[0], reverse=True):
             gap = len(text) - len(text[end:].lstrip(" \t")) - end
-            if text.startswith("#", end + gap) and gap:
+            if start != end and text.startswith("#", end + gap) and gap:
                 gap = max(1, gap - (len(value) - (end - start)))
                 text = text[:start] + value + " " * gap + text[end:].lstrip(" \t")
             else:
@@ -434,7 +595,7 @@ def _with_slots(data, values):
     for slot, value in values.items():
         node = data
         for key in slot[:-1]:
-            node = node[key]
+            node = node.setdefault(key, {})
         node[slot[-1]] = value
     return data
 

@@ -64,6 +64,15 @@ class DrawingTest(TempDirTest):
                   project="O'Brien's pier_2 {A}^2 & \"B\"")
         self.assertIn("o_brien: O'Brien's pier_2 {A}^2 & \"B\"", svg_text(self.path("o_brien.svg")))
 
+    def test_a_line_end_in_a_path_is_refused_and_starts_no_gnuplot_command(self):
+        write(self.path("job_xls.dat"), xls_text(beta_series((10, 2.0), (20, 1.0))))
+        for output in ("x\nsystem('touch ran')", "x\rb"):
+            with self.subTest(output=output):
+                result = tool("tbxplot", "-o", self.path(output), self.path("job"))
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("cannot be written into a gnuplot script", result.stderr)
+                self.assertEqual(sorted(os.listdir(self.dir)), ["job_xls.dat"])
+
     def test_format_and_output_options(self):
         self.plot(beta_series((10, 2.0), (20, 1.0)), "--format", "png",
                   "--output", self.path("elsewhere"))

@@ -45,6 +45,27 @@ class SummaryToolsTest(TempDirTest):
         # The last column of the file, the run identifier, is not collected.
         self.assertEqual([row[1:] for row in table[1:]], [row[:-1] for row in summary[2:]])
         self.assertTrue(all(row[0] == "splash_zone" for row in table[1:]))
+        # Old summaries wrote 17 digits: the table has the shortest exact form.
+        with open(self.path("splash_zone_summary.csv"), "w", newline="") as f:
+            csv.writer(f, lineterminator="\n").writerows(
+                summary[:2] + [[r[0], r[1]] + [f"{float(v):.17g}" if v else "" for v in r[2:]]
+                               for r in summary[2:]])
+        again = tool("tbxcollect", "--summary", "splash_zone", cwd=self.dir).stdout
+        self.assertEqual(list(csv.reader(again.splitlines())), table)
+
+    def test_collect_rounds_to_the_digits_the_uncertainty_justifies(self):
+        result = tool("tbxcollect", "--summary", "--round", "splash_zone", cwd=self.dir)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        exact = csv.DictReader(tool("tbxcollect", "--summary", "splash_zone",
+                                    cwd=self.dir).stdout.splitlines())
+        for e, r in zip(exact, csv.DictReader(result.stdout.splitlines())):
+            if not e["pf_se_percent"] or float(e["pf_se_percent"]) == 0:
+                continue
+            se = float(e["pf_se_percent"])
+            self.assertEqual(len(r["pf_se_percent"].replace(".", "").lstrip("0")), 2, r)
+            for key in ("pf_percent", "pf_low_percent", "pf_high_percent"):
+                self.assertLessEqual(abs(float(r[key]) - float(e[key])), se / 10, (key, r))
+            self.assertEqual(r["failures"], e["failures"])
 
     def test_a_summary_of_another_run_is_refused(self):
         def rerun_with_seed(seed, *options):

@@ -10,7 +10,9 @@ import signal
 import subprocess
 import sys
 import time
+import tomllib
 import unittest
+import xml.etree.ElementTree as ET
 
 from tooltest import (EXAMPLES_DIR, TBXRUN, TOOLS_DIR, TempDirTest, read_bytes, run, tool,
                       write)
@@ -125,7 +127,10 @@ class TomlNewTest(SweepTest):
     def test_a_field_the_job_does_not_hold_is_refused(self):
         cases = [
             (["--vary", "xc.mean=40"], "unknown field 'xc.mean': fields of a TOML job are"),
-            (["--vary", "alpha.mean=0.4"], "has no table [alpha] (a preset fills the variable"),
+            (["--vary", "alpha.value=0.4"], "alpha.value: the preset binder CEM I gives alpha as "
+             "beta, which has no value: vary alpha.mean"),
+            (["--vary", "alpha.mean=1.2"], "alpha.mean: expected a mean between 0 and 1"),
+            (["--vary", "binder=CEM_II"], "'CEM_II' is no binder: choose from CEM I, fly ash"),
             (["--vary", "C0.mean=0.2"], "is fixed and has no mean: vary C0.value"),
             (["--vary", "a.sd=4,-1"], "job cover.sd--1: a.sd: expected a standard deviation >= 0"),
         ]
@@ -134,6 +139,60 @@ class TomlNewTest(SweepTest):
                 result = self.sweep("new", TOML_BASE, "s", *args, status=1)
                 self.assertIn(message, result.stderr)
                 self.assertEqual(os.listdir(self.dir), [])
+
+
+    def test_presets_are_varied_and_fill_what_the_job_does_not_give(self):
+        # binder sets the key; alpha.sd, which the binder's preset fills, gets
+        # that preset's whole table with sd in it; zipped, one job per pair.
+        self.sweep("new", TOML_BASE, "s", "--zip", "--vary", "binder=slag,fly_ash",
+                   "--vary", "alpha.sd=0.1,0.2", "--vary", "cover=50,70")
+        names = [j["name"] for j in self.study()["jobs"]]
+        self.assertEqual(names, ["binder-slag_alpha.sd-0.1_cover-50",
+                                 "binder-fly_ash_alpha.sd-0.2_cover-70"])
+        self.assertEqual(self.study()["fields"][0]["values"], ["slag", "fly ash"])
+        with open(self.path("s", names[1], names[1] + ".toml"), "rb") as f:
+            job = tomllib.load(f)
+        self.assertEqual((job["binder"], job["alpha"], job["a"]["mean"]),
+                         ("fly ash", {"distribution": "beta", "mean": 0.6, "sd": 0.2,
+                                      "lower": 0, "upper": 1}, 70))
+        # A job that gives [alpha] itself overrides the preset: varying binder
+        # would vary nothing, and is refused.
+        with open(TOML_BASE + ".toml") as f:
+            text = f.read()
+        write(self.path("own.toml"), text.replace('binder = "CEM I"\n', "") +
+              '\n[alpha]\ndistribution = "fixed"\nvalue = 0.4\n')
+        result = self.sweep("new", "own.toml", "t", "--vary", "binder=slag", status=1)
+        self.assertIn("gives [alpha], which overrides the binder preset", result.stderr)
+        # A job without binder gets the key before its first table.
+        write(self.path("none.toml"), text.replace('binder = "CEM I"\n', ""))
+        self.sweep("new", "none.toml", "u", "--vary", "binder=CEM_I,slag")
+        with open(self.path("u", "binder-slag", "binder-slag.toml"), "rb") as f:
+            self.assertEqual(tomllib.load(f)["binder"], "slag")
+
+    def test_the_presets_are_those_of_tbxrun(self):
+        # tbxsweep writes a preset's table into a job: it must be tbxrun's.
+        sys.path.insert(0, TOOLS_DIR)
+        from tbxtomljob import PRESETS
+        with open(os.path.join(os.environ["TBX_SOURCE_DIR"], "src", "fib",
+                               "fib_presets.cpp")) as f:
+            text = f.read()
+        found = []
+        for variable, setting, choice, kind, numbers in re.findall(
+                r'\{FIB_(\w+), FibSetting::(\w+), "([^"]*)", (?:\{MomentKind::)?(\w+)[,(]'
+                r'\s*([^)}]*)[)}]', text):
+            values = [float(x) for x in numbers.split(",")]
+            found.append((variable.lower(), None if setting == "none" else setting, choice,
+                          kind, values[:{"normal": 2, "beta": 4, "fixed": 1}[kind]]))
+        self.assertEqual(found, [(v.lower(), setting, choice, t["distribution"],
+                                  [float(x) for k, x in t.items() if k != "distribution"])
+                                 for v, setting, choice, t in PRESETS])
+
+    def test_the_base_job_is_named_relative_to_the_study(self):
+        shutil.copy(TOML_BASE + ".toml", self.path("pier.toml"))
+        os.mkdir(self.path("studies"))
+        self.sweep("new", "pier", "studies/s", "--vary", "cover=50")
+        with open(self.path("studies", "s", "study.json")) as f:
+            self.assertEqual(json.load(f)["base"], os.path.join("..", "..", "pier.toml"))
 
 
 class RunTest(SweepTest):
@@ -207,6 +266,38 @@ class TomlRunTest(SweepTest):
             with open(self.path("s", life["job"], life["job"] + "_summary.json")) as f:
                 years = json.load(f)["service_life"]["years"]
             self.assertEqual(life["life_years"], "" if years is None else repr(years))
+
+
+    def test_a_study_of_binders_and_covers_is_collected_and_drawn_with_its_bounds(self):
+        # CEM I at 40 mm initiates before the first time point, fly ash at
+        # 100 mm not by the last: the lives at both ends are bounds.
+        self.sweep("new", TOML_BASE, "s", "--vary", "binder=CEM_I,fly_ash",
+                   "--vary", "cover=40,100", "--vary", "simulations=2000")
+        self.sweep("run", "s")
+        answer = self.sweep("collect", "s", "--target-life", "5").stdout
+        self.assertEqual(answer.splitlines(), [
+            "cover between 40 and 100 mm reaches 5 years at Beta 1.3 (standard index) "
+            "(binder CEM I): at 40 mm the series starts after the crossing",
+            "cover between 40 and 100 mm reaches 5 years at Beta 1.3 (standard index) "
+            "(binder fly ash): at 100 mm the series ends before the crossing"])
+        lives = self.rows("study_life.csv")
+        self.assertEqual([(r["binder"], r["a.mean"], r["life_kind"]) for r in lives],
+                         [("CEM I", "40", "at_start"), ("CEM I", "100", "summary"),
+                          ("fly ash", "40", "summary"), ("fly ash", "100", "not_reached")])
+        for life in lives:
+            with open(self.path("s", life["job"], life["job"] + "_summary.json")) as f:
+                summary = json.load(f)
+            self.assertEqual((life["design_life_years"], life["design_cover_mm"]),
+                             (repr(summary["design_life"]),
+                              repr(summary["design_cover"]["mean_cover"])))
+        if shutil.which("gnuplot"):
+            self.assertEqual(self.sweep("plot", "s", "--target-life", "5").stdout, answer)
+            text = " ".join(t.strip() for t in ET.parse(self.path("s", "study_design.svg"))
+                            .getroot().itertext())
+            for label in ("against cover, by binder", "binder fly ash, 95 % interval",
+                          "bound: the series starts after the crossing",
+                          "bound: the series ends before the crossing", "target: 5 years"):
+                self.assertIn(label, text)
 
 
 class CollectTest(SweepTest):
