@@ -48,8 +48,8 @@ class SummaryToolsTest(TempDirTest):
         # Old summaries wrote 17 digits: the table has the shortest exact form.
         with open(self.path("splash_zone_summary.csv"), "w", newline="") as f:
             csv.writer(f, lineterminator="\n").writerows(
-                summary[:2] + [[r[0], r[1]] + [f"{float(v):.17g}" if v else "" for v in r[2:]]
-                               for r in summary[2:]])
+                summary[:2] + [[r[0], r[1]] + [f"{float(v):.17g}" if v else "" for v in r[2:-1]]
+                               + r[-1:] for r in summary[2:]])
         again = tool("tbxcollect", "--summary", "splash_zone", cwd=self.dir).stdout
         self.assertEqual(list(csv.reader(again.splitlines())), table)
 
