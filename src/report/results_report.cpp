@@ -165,8 +165,14 @@ class RowIndex {
  public:
   explicit RowIndex(std::int64_t first)
       : length_(static_cast<std::size_t>(write_int(text_, first, INDEX_WIDTH) - text_)) {}
+  // Whole rows have room for at least COPIED characters; copying a fixed
+  // number of them costs less than copying exactly the index.
   char* write(char* p) const {
-    std::memcpy(p, text_, length_);
+    if (length_ <= COPIED) {
+      std::memcpy(p, text_, COPIED);
+    } else {
+      std::memcpy(p, text_, length_);
+    }
     return p + length_;
   }
   void next() {
@@ -183,7 +189,8 @@ class RowIndex {
   }
 
  private:
-  char text_[MAX_INT_CHARS + 1];
+  static constexpr std::size_t COPIED = 16;
+  char text_[MAX_INT_CHARS + 1] = {};
   std::size_t length_;
 };
 
