@@ -7,15 +7,15 @@
 # Runs each job (default: every DIR/*.dat, DIR ../shared/bench beside the
 # project) once under valgrind's callgrind with --threads 1 and prints per
 # job the instructions in millions and their shares:
-#   parallel     sampling, evaluating and formatting report rows: the work
-#                that is split over the threads;
+#   parallel     sampling, evaluating, formatting report rows and the
+#                profile fit's search: the work that is split over the threads;
 #   statistics   the column sums, which must run in ascending row order to
 #                keep the bits; they run on one thread at a time but beside
 #                the evaluation of the other chunks (overlapped);
 #   copying      handing the formatted report rows to the file (overlapped
 #                with the formatting of the next rows);
 #   start, exit  the dynamic loader, static set-up and the exit handlers;
-#   reading      reading and checking the job, the profile fit;
+#   reading      reading and checking the job, the profile fit's set-up;
 #   other        the rest of the series and the reports (set-up, console
 #                lines, report headings, the spreadsheet, the summary).
 # "serial" is everything but the parallel work; "not overlapped" leaves out
@@ -80,7 +80,7 @@ for job in sorted(os.listdir(work)):
     everything = total(inc, r"PROGRAM TOTALS")
     if not everything:
         continue
-    parallel = total(inc, r"::(sample_chunk|evaluate_chunk)\(|format_block\(")
+    parallel = total(inc, r"::(sample_chunk|evaluate_chunk)\(|format_block\(|_Function_handler<void \(long\), tbx::fit_profile\(")
     # The statistics: the two passes, and the failure count beside them.
     statistics = total(own, r"ColumnMoments::add_(values|squares)\(|run_series\(.*::\{lambda\(long, long\)")
     copying = total(inc, r"basic_string<.*::_M_append\(|OutputFile::flush\(\)")
