@@ -2,6 +2,7 @@
 # The speed ratios of the benchmark jobs, side by side from one run:
 #
 #   bench/ratios.sh [--jobs DIR] [--build DIR] [--runs N] [--dir DIR]
+#                   [--tbxrun BINARY] [--literal BINARY]
 #
 # For every job DIR/*.dat (../shared/bench beside the project unless given)
 # it runs, in turn and N times each (default 7):
@@ -24,7 +25,8 @@
 #
 # The jobs are run in DIR (default: a fresh directory under TMPDIR, or /tmp):
 # it must be on the file system whose syncs are to be counted. Requires
-# taskset and python3.
+# taskset and python3. --tbxrun and --literal time the given binaries (of an
+# earlier revision, say) instead of building them.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -33,13 +35,17 @@ jobs_dir=$root/../shared/bench
 build_dir=$root/build-bench
 runs=7
 run_dir=
+tbxrun=
+literal=
 while [ $# -gt 0 ]; do
   case $1 in
     --jobs) jobs_dir=$2; shift 2 ;;
     --build) build_dir=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --dir) run_dir=$2; shift 2 ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    --tbxrun) tbxrun=$2; shift 2 ;;
+    --literal) literal=$2; shift 2 ;;
+    -h|--help) sed -n '2,31p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -48,13 +54,17 @@ for tool in taskset python3; do
 done
 if [ "$(nproc)" -lt 2 ]; then echo "needs at least 2 CPUs" >&2; exit 2; fi
 
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DTBX_BUILD_BENCH=ON -DTBX_BUILD_TESTS=OFF > /dev/null
-make -C "$build_dir" -j"$(nproc)" tbxrun tbxrun_literal > /dev/null
+if [ -z "$tbxrun" ] || [ -z "$literal" ]; then
+  cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DTBX_BUILD_BENCH=ON -DTBX_BUILD_TESTS=OFF > /dev/null
+  make -C "$build_dir" -j"$(nproc)" tbxrun tbxrun_literal > /dev/null
+fi
+tbxrun=${tbxrun:-$build_dir/tbxrun}
+literal=${literal:-$build_dir/bench/tbxrun_literal}
 
 work=$(mktemp -d "${run_dir:-${TMPDIR:-/tmp}}/tbx-ratios.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work" "$jobs_dir" "$runs" "$build_dir/bench/tbxrun_literal" "$build_dir/tbxrun" << 'EOF'
+python3 - "$work" "$jobs_dir" "$runs" "$literal" "$tbxrun" << 'EOF'
 import filecmp, glob, os, re, shutil, subprocess, sys, time
 
 work, jobs_dir, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
