@@ -97,18 +97,21 @@ void fit_profile(const std::int32_t& n_points, const double&, double& Cs, double
     double d = 0.0;
   };
   std::vector<Best> pass_best(trial_cs.size());
+  const double* const measured = points > 0 ? &profile_cl[1] : nullptr;
   for_each_chunk(static_cast<std::int64_t>(trial_cs.size()), threads, [&](std::int64_t pass) {
     const double cs = trial_cs[static_cast<std::size_t>(pass)];
-    Best& best = pass_best[static_cast<std::size_t>(pass)];
+    // In locals, which stay in registers: nothing else is written meanwhile.
+    Best best;
     const double* shape = shapes.data();
     for (const double d : trial_d) {
       double sum = 0.0;
-      for (std::size_t k = 1; k <= points; ++k, ++shape) {
-        const double diff = profile_cl[static_cast<std::int64_t>(k)] - cs * *shape;
+      for (std::size_t k = 0; k < points; ++k, ++shape) {
+        const double diff = measured[k] - cs * *shape;
         sum += diff * diff;
       }
       if (sum < best.error) best = {sum, d};
     }
+    pass_best[static_cast<std::size_t>(pass)] = best;
   });
 
   double best_error = NO_FIT;
