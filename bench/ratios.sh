@@ -2,7 +2,7 @@
 # The speed ratios of the benchmark jobs, side by side from one run:
 #
 #   bench/ratios.sh [--jobs DIR] [--build DIR] [--runs N] [--dir DIR]
-#                   [--tbxrun BINARY] [--literal BINARY]
+#                   [--tbxrun BINARY] [--literal BINARY] [--fifo]
 #
 # For every job DIR/*.dat (../shared/bench beside the project unless given)
 # it runs, in turn and N times each (default 7):
@@ -26,7 +26,9 @@
 # The jobs are run in DIR (default: a fresh directory under TMPDIR, or /tmp):
 # it must be on the file system whose syncs are to be counted. Requires
 # taskset and python3. --tbxrun and --literal time the given binaries (of an
-# earlier revision, say) instead of building them.
+# earlier revision, say) instead of building them. --fifo runs every job
+# under the real-time policy (chrt -f 50, which needs the privilege): on a
+# machine shared with other work the runs are then far less disturbed.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,6 +39,7 @@ runs=7
 run_dir=
 tbxrun=
 literal=
+fifo=0
 while [ $# -gt 0 ]; do
   case $1 in
     --jobs) jobs_dir=$2; shift 2 ;;
@@ -45,7 +48,8 @@ while [ $# -gt 0 ]; do
     --dir) run_dir=$2; shift 2 ;;
     --tbxrun) tbxrun=$2; shift 2 ;;
     --literal) literal=$2; shift 2 ;;
-    -h|--help) sed -n '2,31p' "$0"; exit 0 ;;
+    --fifo) fifo=1; shift ;;
+    -h|--help) sed -n '2,34p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -64,11 +68,12 @@ literal=${literal:-$build_dir/bench/tbxrun_literal}
 work=$(mktemp -d "${run_dir:-${TMPDIR:-/tmp}}/tbx-ratios.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work" "$jobs_dir" "$runs" "$literal" "$tbxrun" << 'EOF'
+python3 - "$work" "$jobs_dir" "$runs" "$literal" "$tbxrun" "$fifo" << 'EOF'
 import filecmp, glob, os, re, shutil, subprocess, sys, time
 
 work, jobs_dir, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 literal, tbxrun = os.path.realpath(sys.argv[4]), os.path.realpath(sys.argv[5])
+prefix = ["chrt", "-f", "50"] if sys.argv[6] == "1" else []
 # name: (command, CPUs)
 variants = {
     "literal": ([literal, "--threads", "1"], "0"),
@@ -80,7 +85,7 @@ def run(cmd, cpus, cwd, job):
     """Wall and CPU seconds of one run; the standard output kept in cwd."""
     with open(os.path.join(cwd, job + ".stdout"), "wb") as out:
         start = time.perf_counter()
-        p = subprocess.Popen(["taskset", "-c", cpus] + cmd + [job], cwd=cwd, stdout=out,
+        p = subprocess.Popen(prefix + ["taskset", "-c", cpus] + cmd + [job], cwd=cwd, stdout=out,
                              stderr=subprocess.STDOUT)
         _, status, usage = os.wait4(p.pid, 0)
         wall = time.perf_counter() - start
