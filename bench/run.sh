@@ -17,7 +17,8 @@
 #     it into place, seen by strace);
 #   - estimates tbxrun's serial share on one core: the share of its
 #     instructions (valgrind's callgrind) outside the work that runs in
-#     parallel (sampling, evaluating, formatting report rows), applied to
+#     parallel (sampling, evaluating, formatting report rows, the profile
+#     fit's search), applied to
 #     the user time, plus all system time (page preparation, writing);
 # and prints Markdown tables. The literal reference is always compared
 # (label "literal"); --compare adds other binaries, --compare-rev builds
@@ -40,7 +41,7 @@ while [ $# -gt 0 ]; do
     --runs) runs=$2; shift 2 ;;
     --compare) compare+=("$2"); shift 2 ;;
     --compare-rev) compare_rev+=("$2"); shift 2 ;;
-    -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,27p' "$0"; exit 0 ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
 done
@@ -96,7 +97,7 @@ for line in sys.stdin:
     ir, name = int(m.group(1).replace(",", "")), m.group(2)
     if "PROGRAM TOTALS" in name:
         total = ir
-    elif re.search(r"::(sample_chunk|evaluate_chunk)\(|format_block\(", name):
+    elif re.search(r"::(sample_chunk|evaluate_chunk)\(|format_block\(|_Function_handler<void \(long\), tbx::fit_profile\(", name):
         parallel += ir
     elif re.search(r"ColumnMoments::add_(values|squares)\(", name):
         overlapped += ir

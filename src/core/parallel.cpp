@@ -234,4 +234,77 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
   if (failure) std::rethrow_exception(failure);
 }
 
+void for_each_chunk_in_sequence(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& prepare,
+                                const std::function<void(std::int64_t)>& produce,
+                                const std::function<void(std::int64_t)>& consume) {
+  const int n_threads = thread_count(n_chunks, threads);
+  if (n_threads == 1) {
+    for (std::int64_t c = 0; c < n_chunks; ++c) {
+      if (prepare) prepare(c);
+      produce(c);
+      if (consume) consume(c);
+    }
+    return;
+  }
+  // The waits are short, a step of one chunk on another thread: a thread
+  // first checks for a while, then sleeps until woken (when the CPUs are
+  // shared with other work, say). All orders are sequentially consistent: a
+  // thread about to sleep counts itself among the sleepers before it looks
+  // at the counter once more, and one that moves a counter looks for
+  // sleepers after, so that one of them sees the other.
+  constexpr int SPINS = 4000;
+  std::atomic<std::int64_t> next{0};
+  std::atomic<std::int64_t> prepared{0};  // chunks below this one are prepared
+  std::atomic<std::int64_t> consumed{0};  // chunks below this one are consumed
+  std::atomic<int> sleepers{0};
+  std::atomic<bool> failed{false};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::exception_ptr failure;
+
+  const auto wake = [&] {
+    if (sleepers.load() > 0) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      changed.notify_all();
+    }
+  };
+  // Waits until `counter` reaches c; false once the work has failed.
+  const auto wait_for = [&](const std::atomic<std::int64_t>& counter, std::int64_t c) {
+    for (int spin = 0; spin < SPINS; ++spin) {
+      if (counter.load() == c) return true;
+      if (failed.load()) return false;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+    std::unique_lock<std::mutex> lock(mutex);
+    ++sleepers;
+    changed.wait(lock, [&] { return counter.load() == c || failed.load(); });
+    --sleepers;
+    return !failed.load();
+  };
+  const std::function<void()> share = [&] {
+    try {
+      for (std::int64_t c = next++; c < n_chunks; c = next++) {
+        if (!wait_for(prepared, c)) return;
+        if (prepare) prepare(c);
+        prepared = c + 1;
+        wake();
+        produce(c);
+        if (!wait_for(consumed, c)) return;
+        if (consume) consume(c);
+        consumed = c + 1;
+        wake();
+      }
+    } catch (...) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      if (!failure) failure = std::current_exception();
+      failed = true;
+      changed.notify_all();
+    }
+  };
+  HelperPool::instance().run(n_threads - 1, share, share);
+  if (failure) std::rethrow_exception(failure);
+}
+
 }  // namespace tbx

@@ -47,4 +47,15 @@ void for_each_chunk_in_order(std::int64_t n_chunks, int threads, int window,
                              const std::function<void(std::int64_t)>& produce,
                              const std::function<void(std::int64_t)>& consume);
 
+/// The same three steps, but each chunk's steps on one thread, one after the
+/// other: prepare(c) once prepare(c - 1) has returned, then produce(c), then
+/// consume(c) once consume(c - 1) has returned. Threads take the chunks in
+/// order. For steps that read the memory produce() writes: it stays in one
+/// CPU's cache instead of moving to another CPU and back. Either of prepare
+/// and consume may be empty. An exception from any step stops the work and
+/// is rethrown here once every thread has stopped.
+void for_each_chunk_in_sequence(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& prepare,
+                                const std::function<void(std::int64_t)>& produce,
+                                const std::function<void(std::int64_t)>& consume);
+
 }  // namespace tbx

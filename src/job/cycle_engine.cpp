@@ -92,10 +92,10 @@ void CycleEngine<Model>::run(double t, const RowStages& stages) {
   };
   const auto evaluate = [&](std::int64_t c) { evaluate_chunk(c, point, time_notes[static_cast<std::size_t>(c)]); };
   if (stages.before || stages.after) {
-    // No buffers to bound: every chunk may be evaluated ahead of the stages.
-    const int window = static_cast<int>(std::min<std::int64_t>(chunks, INT32_MAX));
-    for_each_chunk_in_order(chunks, threads_, window, stages.before ? stage(stages.before) : nullptr, evaluate,
-                            stage(stages.after));
+    // The stages read the rows the evaluation writes: done by the thread that
+    // evaluates them, right before and after, the rows stay in its cache.
+    for_each_chunk_in_sequence(chunks, threads_, stages.before ? stage(stages.before) : nullptr, evaluate,
+                               stages.after ? stage(stages.after) : nullptr);
   } else {
     for_each_chunk(chunks, threads_, evaluate);
   }

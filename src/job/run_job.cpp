@@ -92,7 +92,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   if (options.summary) check_summary_writable(folder.fd(), base);
   std::fputs("\nPerforming simulation ... \n", stdout);
 
-  if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile);
+  if (job.analysis_mode == 2) apply_profile_fit(job, predicted_profile, options.threads);
 
   SeriesResults results;
   std::unique_ptr<SimulationModel> model;

@@ -66,10 +66,13 @@ class ColumnMoments {
 
  private:
   // The sums are kept in locals, which the compiler holds in registers (the
-  // matrix could alias the members), over a fixed set of columns.
+  // matrix could alias the members), over a fixed set of columns. Unrolled,
+  // the loops spend fewer instructions per row on counting; every sum still
+  // takes the rows one after the other.
   template <int FIRST>
   void sum_rows(const RealMatrix& m, std::int64_t first, std::int64_t last) {
     double sum[4] = {sum_[0], sum_[1], sum_[2], sum_[3]};
+#pragma GCC unroll 4
     for (std::int64_t j = first; j <= last; ++j) {
       const auto row = m[j];
       for (int k = FIRST; k <= 3; ++k) sum[k] += row[k];
@@ -80,6 +83,7 @@ class ColumnMoments {
   void sum_squares(const RealMatrix& m, std::int64_t first, std::int64_t last) {
     const double mean[4] = {mean_[0], mean_[1], mean_[2], mean_[3]};
     double squares[4] = {squares_[0], squares_[1], squares_[2], squares_[3]};
+#pragma GCC unroll 4
     for (std::int64_t j = first; j <= last; ++j) {
       const auto row = m[j];
       for (int k = FIRST; k <= 3; ++k) {

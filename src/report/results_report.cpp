@@ -159,13 +159,52 @@ char* write_blanks(char* p, int count) {
   return p + count;
 }
 
+// The index column counts up by one from row to row: a block formats its
+// first index once, then adds one to the digits in place.
+class RowIndex {
+ public:
+  explicit RowIndex(std::int64_t first)
+      : length_(static_cast<std::size_t>(write_int(text_, first, INDEX_WIDTH) - text_)) {}
+  // Whole rows have room for at least COPIED characters; copying a fixed
+  // number of them costs less than copying exactly the index.
+  char* write(char* p) const {
+    if (length_ <= COPIED) {
+      std::memcpy(p, text_, COPIED);
+    } else {
+      std::memcpy(p, text_, length_);
+    }
+    return p + length_;
+  }
+  void next() {
+    std::size_t i = length_;
+    while (i > 0 && text_[i - 1] == '9') text_[--i] = '0';
+    if (i > 0 && text_[i - 1] != ' ') {
+      ++text_[i - 1];
+    } else if (i > 0) {
+      text_[i - 1] = '1';
+    } else {  // 99...9 filled the width: one digit more
+      std::memmove(text_ + 1, text_, length_++);
+      text_[0] = '1';
+    }
+  }
+
+ private:
+  static constexpr std::size_t COPIED = 16;
+  char text_[MAX_INT_CHARS + 1] = {};
+  std::size_t length_;
+};
+
 // "%7d   %i            %4.8le    %4.8le    %4.8le \n" with k, I, G, R, S; one
 // blank less before a G that is negative (or not a number), whose minus sign
 // takes its place.
-char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span1<const double> row) {
-  p = write_int(p, k, INDEX_WIDTH);
+char* write_simulation_row(char* p, const RowIndex& k, std::int32_t indicator, Span1<const double> row) {
+  p = k.write(p);
   p = write_blanks(p, 3);
-  p = write_int(p, indicator);
+  if (indicator >= 0 && indicator <= 9) {  // 0 or 1: one digit
+    *p++ = static_cast<char>('0' + indicator);
+  } else {
+    p = write_int(p, indicator);
+  }
   p = write_blanks(p, row[3] >= 0 ? 12 : 11);
   p = write_right_aligned(p, write_exponent(p, row[3], NUMBER_PRECISION), NUMBER_WIDTH);
   p = write_blanks(p, 4);
@@ -182,9 +221,11 @@ char* write_simulation_row(char* p, std::int64_t k, std::int32_t indicator, Span
 // runs in parallel, kept out of line so that a profile names it.
 [[gnu::noinline]] std::size_t format_block(char* first, std::int64_t b, std::int64_t nsim, const SeriesResults& r) {
   char* p = first;
+  const std::int64_t first_row = b * ROWS_PER_BLOCK + 1;
   const std::int64_t last = std::min(nsim, (b + 1) * ROWS_PER_BLOCK);
-  for (std::int64_t k = b * ROWS_PER_BLOCK + 1; k <= last; ++k) {
-    p = write_simulation_row(p, k, r.indicator[k], r.sim_results[k]);
+  RowIndex index(first_row);
+  for (std::int64_t k = first_row; k <= last; ++k, index.next()) {
+    p = write_simulation_row(p, index, r.indicator[k], r.sim_results[k]);
   }
   return static_cast<std::size_t>(p - first);
 }

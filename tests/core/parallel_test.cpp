@@ -143,6 +143,54 @@ TEST(ForEachChunkInOrder, PrepareComesFirstAndInOrder) {
   }
 }
 
+// Each chunk's three steps on one thread, in turn; prepare and consume in
+// chunk order; a failure in any step is rethrown and the helpers stay usable.
+TEST(ForEachChunkInSequence, OneThreadPerChunkAndStepsInOrder) {
+  for (const int threads : {1, 2, 4}) {
+    constexpr std::int64_t CHUNKS = 300;
+    std::mutex check;
+    std::vector<std::thread::id> owner(CHUNKS);
+    std::vector<std::int64_t> prepared, consumed;
+    bool out_of_turn = false;
+    const auto step = [&](std::int64_t c, bool first) {
+      const std::lock_guard<std::mutex> lock(check);
+      auto& id = owner[static_cast<std::size_t>(c)];
+      if (first) id = std::this_thread::get_id();
+      if (id != std::this_thread::get_id()) out_of_turn = true;
+    };
+    for_each_chunk_in_sequence(
+        CHUNKS, threads,
+        [&](std::int64_t c) {
+          step(c, true);
+          prepared.push_back(c);
+        },
+        [&](std::int64_t c) { step(c, false); },
+        [&](std::int64_t c) {
+          step(c, false);
+          consumed.push_back(c);
+        });
+    EXPECT_FALSE(out_of_turn) << threads;
+    ASSERT_EQ(prepared.size(), static_cast<std::size_t>(CHUNKS));
+    ASSERT_EQ(consumed.size(), static_cast<std::size_t>(CHUNKS));
+    for (std::int64_t c = 0; c < CHUNKS; ++c) {
+      EXPECT_EQ(prepared[static_cast<std::size_t>(c)], c);
+      EXPECT_EQ(consumed[static_cast<std::size_t>(c)], c);
+    }
+  }
+  for (const int failing_step : {0, 1, 2}) {
+    const auto fail_at = [failing_step](int step) {
+      return [failing_step, step](std::int64_t c) {
+        if (step == failing_step && c == 40) throw std::runtime_error("step");
+      };
+    };
+    EXPECT_THROW(for_each_chunk_in_sequence(100, 2, fail_at(0), fail_at(1), fail_at(2)), std::runtime_error)
+        << failing_step;
+  }
+  std::atomic<int> produced{0};
+  for_each_chunk_in_sequence(30, 2, nullptr, [&](std::int64_t) { ++produced; }, nullptr);
+  EXPECT_EQ(produced, 30);
+}
+
 TEST(AvailableCpus, AtLeastOne) { EXPECT_GE(available_cpus(), 1); }
 
 }  // namespace

@@ -68,15 +68,19 @@ void plain_search(int points, double to, const Profile& p, double& cs, double& d
   }
 }
 
+// On any number of threads.
 TEST(ProfileFit, SameResultAsThePlainSearch) {
   // A first content near 2 keeps the plain search short.
   for (const double d : {4e-13, 3.3e-12, 2e-11}) {
     Profile p = make_profile(1.93, d, 900, 6);
-    double cs = 0, dcoef = 0, plain_cs = -1, plain_dcoef = -1;
-    fit_profile(6, 0.5, cs, dcoef, 0, 900.0, p.depth, p.cl);
+    double plain_cs = -1, plain_dcoef = -1;
     plain_search(6, 900.0, p, plain_cs, plain_dcoef);
-    EXPECT_EQ(cs, plain_cs) << d;
-    EXPECT_EQ(dcoef, plain_dcoef) << d;
+    for (const int threads : {1, 2, 3}) {
+      double cs = 0, dcoef = 0;
+      fit_profile(6, 0.5, cs, dcoef, 0, 900.0, p.depth, p.cl, threads);
+      EXPECT_EQ(cs, plain_cs) << d << ", " << threads << " threads";
+      EXPECT_EQ(dcoef, plain_dcoef) << d << ", " << threads << " threads";
+    }
   }
 }
 
@@ -141,10 +145,13 @@ TEST(ProfileFit, TiesGoToTheFirstPairAndTheCsScanReachesItsEnd) {
       p.depth[k] = c.depth;
       p.cl[k] = k == 1 ? c.first_content : c.others;
     }
-    double cs = 0, dcoef = 0;
-    fit_profile(5, 0.5, cs, dcoef, 0, 365.0, p.depth, p.cl);
-    EXPECT_EQ(cs, c.fitted_cs) << c.depth << ", " << c.first_content;
-    EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12) << c.depth << ", " << c.first_content;
+    // Split over threads, the ties span passes done by different threads.
+    for (const int threads : {1, 2, 3}) {
+      double cs = 0, dcoef = 0;
+      fit_profile(5, 0.5, cs, dcoef, 0, 365.0, p.depth, p.cl, threads);
+      EXPECT_EQ(cs, c.fitted_cs) << c.depth << ", " << c.first_content << ", " << threads << " threads";
+      EXPECT_EQ(dcoef, (1e-14 + 1e-14 / 100) / 1e-12) << c.depth << ", " << c.first_content;
+    }
   }
 }
 

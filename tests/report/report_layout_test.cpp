@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <sstream>
 
 #include "support/jobs.hpp"
 #include "report/write_reports.hpp"
@@ -112,6 +114,24 @@ TEST(ResultsReport, SimulationRowsKeepTheirColumnsForNegativeAndUndefinedG) {
             "      2   1           -3.20000000e+000    4.13000000e+001    4.45000000e+001 \n"
             // printf pads "nan" to the field width of four like any number.
             "      3   1            nan    5.00000000e+001     nan \n");
+}
+
+// The index is counted up in place rather than formatted per row: through
+// every carry to one more digit, and across blocks of rows.
+TEST(ResultsReport, SimulationIndexCountsThroughCarriesAndBlocks) {
+  const std::int32_t nsim = 4100;
+  Fixture f(1, nsim);
+  const std::string table = section(f.report(), "Variable (S) \n\n", "@");
+  std::istringstream lines(table.substr(table.find("\n\n") + 2));
+  std::string line;
+  std::int32_t k = 0;
+  while (std::getline(lines, line)) {
+    ++k;
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%7d   0 ", k);
+    ASSERT_EQ(line.substr(0, 12), expected) << "row " << k;
+  }
+  EXPECT_EQ(k, nsim);
 }
 
 TEST(ResultsReport, NoSimulationsLeavesTheHeadingsOnly) {
