@@ -91,7 +91,8 @@ std::string params_text(const MomentDistribution& d) {
 struct Slip {
   double scale;
   double shift;
-  std::string text;  ///< what was likely meant, for the value x
+  std::string text;      ///< what was likely meant, for the value x
+  bool rounded = false;  ///< the values it gives are written to four digits
 };
 
 std::vector<Slip> slips_of(FibVariable v, double x) {
@@ -111,7 +112,8 @@ std::vector<Slip> slips_of(FibVariable v, double x) {
     case FIB_BE:
       slips.push_back({1000 / GAS_CONSTANT, 0,
                        "be is an activation energy over the gas constant, in K: " + format_value(x) + " kJ/mol is " +
-                           format_value(x * 1000 / GAS_CONSTANT) + " K"});
+                           format_short(x * 1000 / GAS_CONSTANT) + " K",
+                       true});
       break;
     case FIB_T:
       slips.push_back({1, -KELVIN_AT_ZERO_CELSIUS, "the temperature is in degrees C: " + format_value(x) + " K is " +
@@ -125,6 +127,8 @@ std::vector<Slip> slips_of(FibVariable v, double x) {
   return slips;
 }
 
+MomentDistribution rounded(MomentDistribution d);
+
 std::optional<MomentDistribution> applied(const Slip& slip, MomentDistribution d) {
   const auto move = [&](double x) { return x * slip.scale + slip.shift; };
   d.mean = move(d.mean);
@@ -136,7 +140,7 @@ std::optional<MomentDistribution> applied(const Slip& slip, MomentDistribution d
     if (d.lower > d.upper) std::swap(d.lower, d.upper);
   }
   if (d.kind == MomentKind::lognormal && !(d.mean > 0)) return std::nullopt;
-  return d;
+  return slip.rounded ? rounded(d) : d;
 }
 
 /// The distribution of X whose logarithm has the mean and sd that `d` gives
@@ -298,7 +302,9 @@ void check_spread(FibVariable v, const MomentDistribution& d, std::vector<FibWar
 std::vector<FibWarning> fib_variable_warnings(FibVariable variable, const MomentDistribution& d) {
   std::vector<FibWarning> out;
   check_mean(variable, d, out);
-  check_spread(variable, d, out);
+  // A proposal for the mean settles the spread too; parameters of another
+  // unit or of the logarithm say nothing about it as they stand.
+  if (out.empty() || out.front().proposals.empty()) check_spread(variable, d, out);
   return out;
 }
 
@@ -327,14 +333,19 @@ void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
     f.fix = std::move(fix);
     result.findings.push_back(std::move(f));
   };
+  std::array<bool, FIB_VARIABLES> mean_plausible{};
   for (int i = 0; i < FIB_VARIABLES; ++i) {
     const FibVariable v = static_cast<FibVariable>(i);
-    if (!draft.variable_read[v] || draft.job.inputs[v].origin == FibOrigin::preset) continue;
+    if (!draft.variable_read[v]) continue;
+    mean_plausible[v] = in_range(v, given_mean(draft.job.inputs[v].distribution));
+    if (draft.job.inputs[v].origin == FibOrigin::preset) continue;
     for (FibWarning& w : fib_variable_warnings(v, draft.job.inputs[v].distribution)) {
       warn(v, w.key, std::move(w.problem), std::move(w.expected), std::move(w.fix));
     }
   }
-  if (draft.variable_read[FIB_CCRIT] && draft.variable_read[FIB_CS_DX]) {
+  // Means out of range are reported as such; compared, they would only
+  // repeat it.
+  if (mean_plausible[FIB_CCRIT] && mean_plausible[FIB_CS_DX]) {
     const double ccrit = given_mean(draft.job.inputs[FIB_CCRIT].distribution);
     const double cs = given_mean(draft.job.inputs[FIB_CS_DX].distribution);
     if (ccrit >= cs) {
