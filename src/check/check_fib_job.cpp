@@ -66,7 +66,9 @@ int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
     const CheckResult result = check_fib_text(read_fib_job_text(folder_fd, file_name), file_name, job);
     status = check_exit_status(result);
     if (result.findings.empty()) {
-      text = file_name + ": no findings" + preset_notes(job) + "\n";
+      text = file_name + ": no findings" + preset_notes(job);
+      for (const std::string& note : result.notes) text += "; " + note;
+      text += "\n";
     } else {
       // The count line carries the presets of a job that reads, as the clean
       // line does.

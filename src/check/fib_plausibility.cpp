@@ -297,7 +297,35 @@ void check_spread(FibVariable v, const MomentDistribution& d, std::vector<FibWar
   out.push_back(std::move(w));
 }
 
+/// The mean of the draws of a cut variable.
+double cut_mean(const MomentDistribution& d) {
+  const double share = kept_share(d);
+  if (d.kind == MomentKind::normal) {
+    const auto density = [&](double x) {
+      const double z = (x - d.mean) / d.sd;
+      return std::isfinite(z) ? std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI) : 0.0;
+    };
+    return d.mean + d.sd * (density(d.lower) - density(d.upper)) / share;
+  }
+  // E X 1{lower < X < upper} = E X times the share of ln X, shifted by
+  // zeta^2, between the logarithms of the bounds.
+  const double zeta2 = std::log1p((d.sd / d.mean) * (d.sd / d.mean));
+  const double lambda = std::log(d.mean) - zeta2 / 2;
+  MomentDistribution shifted{MomentKind::normal, lambda + zeta2, std::sqrt(zeta2), -INF, INF, true};
+  if (d.lower > 0) shifted.lower = std::log(d.lower);
+  if (d.upper < INF) shifted.upper = std::log(d.upper);
+  return d.mean * kept_share(shifted) / share;
+}
+
 }  // namespace
+
+std::string fib_cut_note(FibVariable variable, const MomentDistribution& d) {
+  if (!d.truncated || d.sd == 0) return "";
+  const auto bound = [](double x) { return std::isfinite(x) ? format_value(x) : std::string(x < 0 ? "-inf" : "inf"); };
+  return std::string(name_of(variable)) + " " + moment_kind_name(d.kind) + "(" + format_value(d.mean) + ", " +
+         format_value(d.sd) + ") cut to [" + bound(d.lower) + ", " + bound(d.upper) + "] keeps " +
+         format_short(100 * kept_share(d)) + " % of it: mean " + format_short(cut_mean(d));
+}
 
 std::vector<FibWarning> fib_variable_warnings(FibVariable variable, const MomentDistribution& d) {
   std::vector<FibWarning> out;
@@ -339,6 +367,8 @@ void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
     if (!draft.variable_read[v]) continue;
     mean_plausible[v] = in_range(v, given_mean(draft.job.inputs[v].distribution));
     if (draft.job.inputs[v].origin == FibOrigin::preset) continue;
+    const std::string note = fib_cut_note(v, draft.job.inputs[v].distribution);
+    if (!note.empty()) result.notes.push_back(note);
     for (FibWarning& w : fib_variable_warnings(v, draft.job.inputs[v].distribution)) {
       warn(v, w.key, std::move(w.problem), std::move(w.expected), std::move(w.fix));
     }

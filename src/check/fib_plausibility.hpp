@@ -26,6 +26,10 @@ struct FibWarning {
 /// The warnings about one variable's distribution as read.
 std::vector<FibWarning> fib_variable_warnings(FibVariable variable, const MomentDistribution& d);
 
+/// "Cs_dx normal(3, 2.25) cut to [0, inf] keeps 90.88 % of it: mean 3.378"
+/// for a cut variable; empty for any other.
+std::string fib_cut_note(FibVariable variable, const MomentDistribution& d);
+
 /// The likely slip behind a reader's fault, where the numbers as written show
 /// one (a lognormal variable given by the mean and sd of its logarithm);
 /// empty where they do not.
@@ -33,7 +37,7 @@ std::string fib_fault_fix(const FibJobFault& fault);
 
 /// Adds a warning for each implausible variable of the job that read
 /// (presets are the program's own and left out), and for a critical content
-/// not below the surface content.
+/// not below the surface content; and a note for each cut variable.
 void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result);
 
 }  // namespace tbx

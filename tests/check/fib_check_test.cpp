@@ -62,6 +62,20 @@ TEST(CheckFibJob, CleanJobHasNoFindings) {
   EXPECT_EQ(r.text.find("job.toml: no findings; presets: "), 0u) << r.text;
 }
 
+// A cut moves the mean of the draws: the clean line says by how much
+// (closed forms, checked by hand).
+TEST(CheckFibJob, CutVariablesAreNotedWithTheirMean) {
+  for (const auto& [line, note] : std::vector<std::pair<std::string, std::string>>{
+           {"Cs_dx = { distribution = \"normal\", mean = 3, sd = 2.25, lower = 0 }",
+            "; Cs_dx normal(3, 2.25) cut to [0, inf] keeps 90.88 % of it: mean 3.406\n"},
+           {"Cs_dx = { distribution = \"lognormal\", mean = 3, sd = 0.9, lower = 1, upper = 4 }",
+            "; Cs_dx lognormal(3, 0.9) cut to [1, 4] keeps 86.99 % of it: mean 2.751\n"}}) {
+    const Checked r = check({{11, line}});
+    EXPECT_EQ(r.status, 0) << r.text;
+    EXPECT_NE(r.text.find(note), std::string::npos) << r.text;
+  }
+}
+
 // One slip each, named at its field and line, with the fix that undoes it.
 TEST(CheckFibJob, EachPlantedSlipIsNamedAtItsField) {
   struct Case {
