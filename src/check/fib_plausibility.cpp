@@ -127,7 +127,13 @@ std::vector<Slip> slips_of(FibVariable v, double x) {
   return slips;
 }
 
-MomentDistribution rounded(MomentDistribution d);
+/// The mean and sd to four significant digits: derived values as the fix
+/// prints them, and as they then read back.
+MomentDistribution rounded(MomentDistribution d) {
+  d.mean = std::stod(format_short(d.mean));
+  d.sd = std::stod(format_short(d.sd));
+  return d;
+}
 
 std::optional<MomentDistribution> applied(const Slip& slip, MomentDistribution d) {
   const auto move = [&](double x) { return x * slip.scale + slip.shift; };
@@ -180,14 +186,6 @@ std::string write(const std::string& text, FibVariable v, const MomentDistributi
   const std::string params = params_text(settled(v, d));
   if (text.find("write ") != std::string::npos) return text + " (" + params + ")";
   return text + (text.empty() ? "write " : ": write ") + params;
-}
-
-/// The mean and sd to four significant digits: derived values as the fix
-/// prints them, and as they then read back.
-MomentDistribution rounded(MomentDistribution d) {
-  d.mean = std::stod(format_short(d.mean));
-  d.sd = std::stod(format_short(d.sd));
-  return d;
 }
 
 /// The plain distribution behind lognormal log parameters, where its mean is
@@ -303,7 +301,8 @@ double cut_mean(const MomentDistribution& d) {
   if (d.kind == MomentKind::normal) {
     const auto density = [&](double x) {
       const double z = (x - d.mean) / d.sd;
-      return std::isfinite(z) ? std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI) : 0.0;
+      constexpr double INV_SQRT_2PI = 0.39894228040143267794;
+      return std::isfinite(z) ? INV_SQRT_2PI * std::exp(-0.5 * z * z) : 0.0;
     };
     return d.mean + d.sd * (density(d.lower) - density(d.upper)) / share;
   }

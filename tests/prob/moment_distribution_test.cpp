@@ -179,7 +179,7 @@ TEST(MomentDistribution, ProblemsNameWhatWasExpected) {
 // that keeps its precision) back at u, deep in either tail too.
 TEST(MomentSampler, CutDistributionsDrawTheirClosedForms) {
   const double inf = std::numeric_limits<double>::infinity();
-  const auto phi = [](double z) { return std::exp(-0.5 * z * z) / std::sqrt(2 * M_PI); };
+  const auto phi = [](double z) { return std::exp(-0.5 * z * z) / std::sqrt(2 * 3.14159265358979323846); };
   const auto cdf = [](double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); };
   struct Row {
     const char* name;
