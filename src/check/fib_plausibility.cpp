@@ -19,6 +19,8 @@ constexpr double MAX_COV = 1.0;
 /// J/(mol K): be is an activation energy over the gas constant.
 constexpr double GAS_CONSTANT = 8.314;
 constexpr double KELVIN_AT_ZERO_CELSIUS = 273.15;
+/// Years: a later time point is most likely given in days or months.
+constexpr double MAX_PLAUSIBLE_TIME = 200;
 
 /// Plausible range of a variable's mean.
 struct FibRange {
@@ -35,10 +37,10 @@ constexpr std::array<FibRange, FIB_VARIABLES> RANGES = {{
     {0, 1, true, true},          // alpha
     {1000, 10000, false, true},  // be, K
     {-30, 60, false, false},     // T, deg C
-    {0.01, 10, false, true},     // Cs_dx, mass-% of binder
+    {0.1, 10, false, true},      // Cs_dx, mass-% of binder
     {0, 1, false, true},         // C0, mass-% of binder
     {0.01, 10, false, true},     // Ccrit, mass-% of binder
-    {-INF, INF, false, true},    // kt: no range of its own
+    {0.1, 10, false, true},      // kt, 1 for the test method the model is fitted to
 }};
 
 const char* name_of(FibVariable v) { return FIB_VARIABLES_INFO[v].name; }
@@ -371,6 +373,20 @@ void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
     for (FibWarning& w : fib_variable_warnings(v, draft.job.inputs[v].distribution)) {
       warn(v, w.key, std::move(w.problem), std::move(w.expected), std::move(w.fix));
     }
+  }
+  if (!draft.faulty("times") && !draft.job.times.empty() && draft.job.times.back() > MAX_PLAUSIBLE_TIME) {
+    Finding f;
+    f.severity = Severity::warning;
+    f.where = "times";
+    f.value = format_value(draft.job.times.back());
+    f.problem = "the last time is outside the plausible range";
+    f.expected = "at most " + format_value(MAX_PLAUSIBLE_TIME) + " years";
+    f.fix = "times are in years";
+    if (draft.job.times.back() / 365 <= MAX_PLAUSIBLE_TIME) {
+      f.fix += ": " + format_value(draft.job.times.back()) + " days is " + format_short(draft.job.times.back() / 365) +
+               " years";
+    }
+    result.findings.push_back(std::move(f));
   }
   // Means out of range are reported as such; compared, they would only
   // repeat it.
