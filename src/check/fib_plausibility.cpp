@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace tbx {
@@ -132,8 +133,8 @@ std::vector<Slip> slips_of(FibVariable v, double x) {
 /// The mean and sd to four significant digits: derived values as the fix
 /// prints them, and as they then read back.
 MomentDistribution rounded(MomentDistribution d) {
-  d.mean = std::stod(format_short(d.mean));
-  d.sd = std::stod(format_short(d.sd));
+  d.mean = std::strtod(format_short(d.mean).c_str(), nullptr);
+  d.sd = std::strtod(format_short(d.sd).c_str(), nullptr);
   return d;
 }
 

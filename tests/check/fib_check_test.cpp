@@ -13,6 +13,7 @@
 
 #include "check/check_fib_job.hpp"
 #include "check/fib_plausibility.hpp"
+#include "core/fatal.hpp"
 #include "support/captured_output.hpp"
 #include "support/run_program.hpp"
 
@@ -151,6 +152,43 @@ TEST(CheckFibJob, AFileWithSeveralMistakesGivesAllOfThem) {
                       }))
       << r.text;
   EXPECT_NE(r.text.find("job.toml: 4 errors, 2 warnings\n"), std::string::npos) << r.text;
+}
+
+// On jobs with one character changed, the checker finds an error exactly
+// when the run refuses the job, the same first one, and never stops short.
+TEST(CheckFibJob, AgreesWithTheRunOnChangedJobs) {
+  std::string whole;
+  for (const std::string& line : CLEAN) whole += line + "\n";
+  whole += "Cs_dx = { distribution = \"normal\", mean = 3, sd = 0.9, lower = 0, upper = 9 }\n";
+  whole.replace(whole.find("Cs_dx"), 5, "Ccrit");
+  const std::string replacements = "0123456789.-+e#=\"{},[] \nabnlu";
+  std::uint32_t state = 4321;
+  const auto next = [&state](std::size_t bound) {
+    state = state * 1103515245u + 12345u;
+    return static_cast<std::size_t>((state >> 8) % bound);
+  };
+  for (int k = 0; k < 3000; ++k) {
+    std::string job = whole;
+    job[next(job.size())] = replacements[next(replacements.size())];
+    std::string refused;
+    try {
+      read_fib_job(job, "job.toml");
+    } catch (const FatalError& e) {
+      refused = e.message();
+    }
+    const FibJobDraft draft = read_fib_job_draft(job, "job.toml");
+    ASSERT_EQ(draft.faults.empty(), refused.empty()) << job << refused;
+    if (refused.empty()) continue;
+    // The run's message is one of the checker's, the first in the file's
+    // reading order.
+    const FibJobFault& first = draft.faults.front();
+    EXPECT_EQ(refused, (first.line > 0 ? "job.toml:" + std::to_string(first.line) : std::string("job.toml")) + ": " +
+                           first.field + ": " + first.what)
+        << job;
+    CheckResult result;
+    check_fib_plausibility(draft, result);
+    for (const FibJobFault& fault : draft.faults) fib_fault_fix(fault);
+  }
 }
 
 // Each proposed fix, applied, gives no further warning about the variable.
