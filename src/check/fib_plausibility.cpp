@@ -69,20 +69,28 @@ FibKey mean_key(const MomentDistribution& d) {
   switch (d.kind) {
     case MomentKind::uniform: return FIB_LOWER;
     case MomentKind::fixed: return FIB_VALUE;
-    default: return FIB_MEAN;
+    case MomentKind::normal:
+    case MomentKind::lognormal:
+    case MomentKind::beta: break;
   }
+  return FIB_MEAN;
 }
 
 /// "mean = 10, sd = 2, lower = 0" as the job file would take them.
 std::string params_text(const MomentDistribution& d) {
   std::string text;
-  const auto add = [&](const char* key, double x) { text += (text.empty() ? "" : ", ") + std::string(key) + " = " + format_value(x); };
+  const auto add = [&](const char* key, double x) {
+    text += (text.empty() ? "" : ", ") + std::string(key) + " = " + format_value(x);
+  };
   switch (d.kind) {
     case MomentKind::fixed: add("value", d.mean); return text;
     case MomentKind::uniform: break;
-    default:
+    case MomentKind::normal:
+    case MomentKind::lognormal:
+    case MomentKind::beta:
       add("mean", d.mean);
       add("sd", d.sd);
+      break;
   }
   if (has_lower_bound(d)) add("lower", d.lower);
   if (has_upper_bound(d)) add("upper", d.upper);
@@ -246,8 +254,8 @@ void check_mean(FibVariable v, const MomentDistribution& d, std::vector<FibWarni
   }
   // A lognormal variable given by the mean and sd of its logarithm, perhaps
   // in another unit as well.
-  std::string slip_text;
   if (d.kind == MomentKind::lognormal) {
+    std::string slip_text;
     if (const std::optional<MomentDistribution> fixed = plain_in_range(v, d, slip_text)) {
       w.fix += (w.fix.empty() ? "" : "; or, if ") +
                log_parameters_fix(v, d, slip_text, *fixed, w.fix.empty() ? "look like" : "are");
@@ -293,7 +301,7 @@ void check_spread(FibVariable v, const MomentDistribution& d, std::vector<FibWar
   MomentDistribution lognormal = d;
   lognormal.kind = MomentKind::lognormal;
   if (d.truncated && d.lower < 0) lognormal.lower = 0;
-  w.fix = "cut the distribution at zero: add lower = 0; or give it a lognormal distribution of the same mean and sd";
+  w.fix = "cut the distribution at zero (lower = 0); or give it a lognormal distribution of the same mean and sd";
   w.proposals = {cut, lognormal};
   out.push_back(std::move(w));
 }

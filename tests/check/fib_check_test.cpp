@@ -111,7 +111,7 @@ TEST(CheckFibJob, EachPlantedSlipIsNamedAtItsField) {
       {13, "Ccrit = { distribution = \"fixed\", value = 3 }", "job.toml:13: warning: Ccrit.value = 3",
        "not below the content at dx"},
       {12, "C0 = { distribution = \"normal\", mean = 0.1, sd = 0.05 }", "job.toml:12: warning: C0.sd = 0.05",
-       "add lower = 0"},
+       "cut the distribution at zero (lower = 0)"},
       {5, "times = [3650, 18250]", "job.toml: warning: times = 18250", "18250 days is 50 years"},
       {9, "D_RCM0 = { distribution = \"lognormal\", mean = -25.33, sd = 0.2 }",
        "job.toml:9: error: D_RCM0.mean: expected a mean > 0 (a lognormal variable is positive), got -25.33",
