@@ -356,21 +356,43 @@ std::string fib_fault_fix(const FibJobFault& fault) {
   return fixed ? log_parameters_fix(v, d, slip_text, *fixed, "look like") : "";
 }
 
+namespace {
+
+/// The warning `w` about the variable `v` of the distribution `d`, at the
+/// line of its key (of its table where the key has none).
+Finding finding_of(FibVariable v, const MomentDistribution& d, const std::array<int, FIB_KEYS>& key_lines,
+                   int table_line, FibWarning w) {
+  Finding f;
+  f.severity = Severity::warning;
+  f.line = key_lines[w.key] > 0 ? key_lines[w.key] : table_line;
+  f.where = std::string(name_of(v)) + "." + FIB_KEY_NAMES[w.key];
+  const double values[FIB_KEYS] = {d.mean, d.sd, d.lower, d.upper, d.mean};
+  f.value = format_value(values[w.key]);
+  f.problem = std::move(w.problem);
+  f.expected = std::move(w.expected);
+  f.fix = std::move(w.fix);
+  return f;
+}
+
+}  // namespace
+
 void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
-  const auto warn = [&](FibVariable v, FibKey key, std::string problem, std::string expected, std::string fix) {
+  const auto warn = [&](FibVariable v, FibWarning w) {
     const FibInput& input = draft.job.inputs[v];
-    const MomentDistribution& d = input.distribution;
-    Finding f;
-    f.severity = Severity::warning;
-    f.line = input.key_lines[key] > 0 ? input.key_lines[key] : input.line;
-    f.where = std::string(name_of(v)) + "." + FIB_KEY_NAMES[key];
-    const double values[FIB_KEYS] = {d.mean, d.sd, d.lower, d.upper, d.mean};
-    f.value = format_value(values[key]);
-    f.problem = std::move(problem);
-    f.expected = std::move(expected);
-    f.fix = std::move(fix);
-    result.findings.push_back(std::move(f));
+    result.findings.push_back(finding_of(v, input.distribution, input.key_lines, input.line, std::move(w)));
   };
+  // A variable refused for its spread or bounds: its mean read all the same.
+  std::array<bool, FIB_VARIABLES> seen{};
+  for (const FibJobFault& fault : draft.faults) {
+    if (fault.variable < 0 || !fault.as_written || seen[fault.variable]) continue;
+    const FibVariable v = static_cast<FibVariable>(fault.variable);
+    seen[v] = true;
+    const MomentDistribution& d = *fault.as_written;
+    if (fault.field == std::string(name_of(v)) + "." + FIB_KEY_NAMES[mean_key(d)]) continue;
+    std::vector<FibWarning> warnings;
+    check_mean(v, d, warnings);
+    for (FibWarning& w : warnings) result.findings.push_back(finding_of(v, d, fault.key_lines, fault.line, std::move(w)));
+  }
   std::array<bool, FIB_VARIABLES> mean_plausible{};
   for (int i = 0; i < FIB_VARIABLES; ++i) {
     const FibVariable v = static_cast<FibVariable>(i);
@@ -379,9 +401,7 @@ void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
     if (draft.job.inputs[v].origin == FibOrigin::preset) continue;
     const std::string note = fib_cut_note(v, draft.job.inputs[v].distribution);
     if (!note.empty()) result.notes.push_back(note);
-    for (FibWarning& w : fib_variable_warnings(v, draft.job.inputs[v].distribution)) {
-      warn(v, w.key, std::move(w.problem), std::move(w.expected), std::move(w.fix));
-    }
+    for (FibWarning& w : fib_variable_warnings(v, draft.job.inputs[v].distribution)) warn(v, std::move(w));
   }
   if (!draft.faulty("times") && !draft.job.times.empty() && draft.job.times.back() > MAX_PLAUSIBLE_TIME) {
     Finding f;
@@ -403,10 +423,13 @@ void check_fib_plausibility(const FibJobDraft& draft, CheckResult& result) {
     const double ccrit = given_mean(draft.job.inputs[FIB_CCRIT].distribution);
     const double cs = given_mean(draft.job.inputs[FIB_CS_DX].distribution);
     if (ccrit >= cs) {
-      warn(FIB_CCRIT, mean_key(draft.job.inputs[FIB_CCRIT].distribution),
-           "the critical content (mean " + format_short(ccrit) + ") is not below the content at dx (mean " +
-               format_short(cs) + "): corrosion can then hardly start",
-           "Ccrit below Cs_dx", "check whether Ccrit and Cs_dx were swapped, and that both are in mass-% of binder");
+      FibWarning w;
+      w.key = mean_key(draft.job.inputs[FIB_CCRIT].distribution);
+      w.problem = "the critical content (mean " + format_short(ccrit) + ") is not below the content at dx (mean " +
+                  format_short(cs) + "): corrosion can then hardly start";
+      w.expected = "Ccrit below Cs_dx";
+      w.fix = "check whether Ccrit and Cs_dx were swapped, and that both are in mass-% of binder";
+      warn(FIB_CCRIT, std::move(w));
     }
   }
 }

@@ -199,6 +199,7 @@ class FibJobReader {
     for (int v = 0; v < FIB_VARIABLES; ++v) {
       variable_ = v;
       as_written_.reset();
+      key_lines_ = {};
       const bool read = guarded([&] { job.inputs[v] = read_input(static_cast<FibVariable>(v), job); });
       if (draft_) draft_->variable_read[v] = read;
     }
@@ -226,7 +227,7 @@ class FibJobReader {
       read();
       return true;
     } catch (const Fault& f) {
-      draft_->faults.push_back({f.line, f.field, f.what, variable_, as_written_});
+      draft_->faults.push_back({f.line, f.field, f.what, variable_, as_written_, key_lines_});
     } catch (const Abandoned&) {
     }
     return false;
@@ -466,6 +467,7 @@ class FibJobReader {
       d.upper = nodes[UPPER] ? x[UPPER] : HUGE_VAL;
     }
     as_written_ = d;
+    key_lines_ = key_lines;
 
     // The checks that concern one key, reported on it; what is left for
     // moment_distribution_problem to find concerns the spread.
@@ -519,6 +521,7 @@ class FibJobReader {
   bool binder_read_ = true, exposure_read_ = true;
   int variable_ = -1;  // the variable being read
   std::optional<MomentDistribution> as_written_;
+  std::array<int, FIB_KEYS> key_lines_{};
 };
 
 std::optional<toml::table> parsed(const std::string& text, const std::string& file_name, Fault& fault) {
@@ -554,7 +557,7 @@ FibJobDraft read_fib_job_draft(const std::string& text, const std::string& file_
   if (std::optional<toml::table> root = parsed(text, file_name, fault)) {
     draft.job = FibJobReader(*root, file_name, &draft).read();
   } else {
-    draft.faults.push_back({fault.line, fault.field, fault.what, -1, std::nullopt});
+    draft.faults.push_back({fault.line, fault.field, fault.what, -1, std::nullopt, {}});
   }
   return draft;
 }

@@ -71,6 +71,7 @@ struct FibJobFault {
   /// The variable's numbers as written, where every key it takes read as a
   /// number: what the checker guesses the intended values from.
   std::optional<MomentDistribution> as_written;
+  std::array<int, FIB_KEYS> key_lines{};  ///< of the keys as written; 0 for the others
 };
 
 /// A job read as far as it goes: every mistake, each field after a faulty

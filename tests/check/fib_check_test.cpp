@@ -141,17 +141,19 @@ TEST(CheckFibJob, AFileWithSeveralMistakesGivesAllOfThem) {
     if (r.text.compare(at, 9, "job.toml:") == 0 && std::isdigit(static_cast<unsigned char>(r.text[at + 9]))) headings.push_back(r.text.substr(at, r.text.find('\n', at) - at));
   }
   // The missing alpha is not reported on top of its faulty binder; a's
-  // typo leaves a unread, so no warning about its mean.
+  // typo leaves a unread, so no warning about its mean; D_RCM0's mean read
+  // though its sd is refused.
   EXPECT_EQ(headings, (std::vector<std::string>{
                           "job.toml:3: error: simulations: expected an integer >= 1, got 0",
                           "job.toml:6: error: binder: expected \"CEM I\", \"fly ash\" or \"slag\", got \"CEM 1\"",
                           "job.toml:8: error: a.men: unknown key; expected distribution, mean, sd, lower, upper or value",
                           "job.toml:9: error: D_RCM0.sd: expected a standard deviation >= 0, got -2e-12",
+                          "job.toml:9: warning: D_RCM0.mean = 1e-11",
                           "job.toml:10: warning: T.mean = 288",
                           "job.toml:11: warning: Cs_dx.sd = 2.25",
                       }))
       << r.text;
-  EXPECT_NE(r.text.find("job.toml: 4 errors, 2 warnings\n"), std::string::npos) << r.text;
+  EXPECT_NE(r.text.find("job.toml: 4 errors, 3 warnings\n"), std::string::npos) << r.text;
 }
 
 // On jobs with one character changed, the checker finds an error exactly
