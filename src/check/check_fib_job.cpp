@@ -1,5 +1,8 @@
 #include "check/check_fib_job.hpp"
 
+#include <algorithm>
+
+#include "check/fib_plausibility.hpp"
 #include "check/finding.hpp"
 #include "check/plausibility.hpp"
 #include "core/fatal.hpp"
@@ -26,13 +29,31 @@ std::string preset_notes(const FibJob& job) {
   return notes;
 }
 
-/// "FILE:LINE: FIELD: ..." as "FILE:LINE: error: FIELD: ...".
-std::string as_error(const std::string& message, const std::string& file_name) {
-  std::size_t at = message.compare(0, file_name.size(), file_name) == 0 ? message.find(": ", file_name.size())
-                                                                         : std::string::npos;
-  if (at == std::string::npos) return file_name + ": error: " + message;
-  at += 2;
-  return message.substr(0, at) + "error: " + message.substr(at);
+/// A fault as the run reports it ("FIELD: expected ..."), with the likely
+/// slip where the numbers show one.
+Finding fault_finding(const FibJobFault& fault) {
+  Finding f;
+  f.line = fault.line;
+  f.where = fault.field + ": " + fault.what;
+  f.fix = fib_fault_fix(fault);
+  return f;
+}
+
+/// Every finding about the job text.
+CheckResult check_fib_text(const std::string& text, const std::string& file_name, FibJob& job) {
+  FibJobDraft draft = read_fib_job_draft(text, file_name);
+  CheckResult result;
+  for (const FibJobFault& fault : draft.faults) result.findings.push_back(fault_finding(fault));
+  check_fib_plausibility(draft, result);
+  if (!draft.faulty("simulations") && !draft.faulty("target_beta")) {
+    if (auto f = too_few_simulations(draft.job.simulations, draft.job.target_beta, "simulations", 0, "the job's")) {
+      result.findings.push_back(std::move(*f));
+    }
+  }
+  std::stable_sort(result.findings.begin(), result.findings.end(),
+                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  job = std::move(draft.job);
+  return result;
 }
 
 }  // namespace
@@ -41,21 +62,26 @@ int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
   std::string text;
   int status = 0;
   try {
-    const FibJob job = read_fib_job(read_fib_job_text(folder_fd, file_name), file_name);
-    CheckResult result;
-    if (auto f = too_few_simulations(job.simulations, job.target_beta, "simulations", 0, "the job's")) {
-      result.findings.push_back(std::move(*f));
-    }
+    FibJob job;
+    const CheckResult result = check_fib_text(read_fib_job_text(folder_fd, file_name), file_name, job);
+    status = check_exit_status(result);
     if (result.findings.empty()) {
-      text = file_name + ": no findings" + preset_notes(job) + "\n";
+      text = file_name + ": no findings" + preset_notes(job);
+      for (const std::string& note : result.notes) text += "; " + note;
+      text += "\n";
     } else {
-      // The count line carries the presets, as the clean line does.
+      // The count line carries the presets of a job that reads, as the clean
+      // line does.
       text = format_check(file_name, result);
-      text.insert(text.size() - 1, preset_notes(job));
-      status = check_exit_status(result);
+      if (status != 1) text.insert(text.size() - 1, preset_notes(job));
     }
   } catch (const FatalError& error) {
-    text = as_error(error.message(), file_name) + "\n" + file_name + ": 1 error\n";
+    // The file itself cannot be read.
+    Finding f;
+    f.where = error.message();
+    CheckResult result;
+    result.findings.push_back(std::move(f));
+    text = format_check(file_name, result);
     status = 1;
   }
   std::fputs(text.c_str(), out);

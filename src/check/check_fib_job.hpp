@@ -8,11 +8,12 @@
 namespace tbx {
 
 /// Checks the fib job file `file_name` in the folder `folder_fd` and writes
-/// to `out` either "FILE: no findings" with the presets the job uses, the
-/// warnings about a job the run accepts (too few simulations) and a count
-/// with the presets, or the first mistake ("FILE:LINE: error: FIELD:
-/// expected ...") and a count. Returns the exit status: 0 clean, 1 an
-/// error, 3 warnings only.
+/// to `out` either "FILE: no findings" with the presets the job uses and a
+/// note on each cut variable, or every finding of the file at once: the
+/// run's message for each mistake ("FILE:LINE: error: FIELD: expected ...",
+/// with a fix where the numbers show the slip), a warning for each value the
+/// run accepts that is most likely a mistake, and a count. Returns the exit
+/// status: 0 clean, 1 an error, 3 warnings only.
 int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out);
 
 }  // namespace tbx

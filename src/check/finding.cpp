@@ -44,7 +44,9 @@ std::string format_check(const std::string& file_name, const CheckResult& result
     text += error ? ": error: " : ": warning: ";
     text += f.where;
     if (!f.value.empty()) text += " = " + f.value;
-    text += "\n    " + f.problem + "\n";
+    text += "\n";
+    // A fib job's errors are the run's one-line messages, held in `where`.
+    if (!f.problem.empty()) text += "    " + f.problem + "\n";
     if (!f.expected.empty()) text += "    expected: " + f.expected + "\n";
     if (!f.fix.empty()) text += "    fix: " + f.fix + "\n";
   }

@@ -47,32 +47,67 @@ std::string lognormal_for(double mean, double sd) {
   return "first parameter " + format_short(lambda) + ", second " + format_short(zeta);
 }
 
-/// The likely slip behind a value out of range, where one is typical.
-std::string range_fix(int variable, double x) {
+/// A value in another unit: the job's value is x * scale + shift. `text`
+/// names the slip for the mean x.
+struct UnitSlip {
+  double scale;
+  double shift;
+  std::string text;
+};
+
+std::optional<UnitSlip> unit_slip(int variable, double x) {
   const PlausibleRange& r = plausible_range(variable);
   auto would_fit = [&](double y) { return in_range(r, y); };
   switch (variable) {
     case XC:
-      if (would_fit(x * 10)) return "the cover is in mm: " + format_short(x) + " cm is " + format_short(x * 10) + " mm";
+      if (would_fit(x * 10)) return UnitSlip{10, 0, "the cover is in mm: " + format_short(x) + " cm is " + format_short(x * 10) + " mm"};
       break;
     case DCOEF:
       if (would_fit(x * 1e12)) {
-        return "the unit is already 1e-12 m2/s: write " + format_short(x * 1e12) + ", not " + format_value(x);
+        return UnitSlip{1e12, 0, "the unit is already 1e-12 m2/s: write " + format_short(x * 1e12) + ", not " + format_value(x)};
       }
       break;
-    case AGE_N: return "use an age exponent from 0 to below 1 (n = 1 divides by 1 - n in the model)";
     case TEMP:
       if (would_fit(x - 273.15)) {
-        return "the temperature is in degrees C: " + format_short(x) + " K is " + format_short(x - 273.15) + " C";
+        return UnitSlip{1, -273.15, "the temperature is in degrees C: " + format_short(x) + " K is " + format_short(x - 273.15) + " C"};
       }
       break;
     case TO:
     case TE:
-      if (would_fit(x * 365)) return "ages are in days: " + format_short(x) + " years is " + format_short(x * 365) + " days";
+      if (would_fit(x * 365)) {
+        return UnitSlip{365, 0, "ages are in days: " + format_short(x) + " years is " + format_short(x * 365) + " days"};
+      }
       break;
     default: break;
   }
-  return "check the value and its unit";
+  return std::nullopt;
+}
+
+/// The likely slip behind a mean out of range, with both parameters as they
+/// should read: a fix that, written, raises no further warning.
+std::string range_fix(int variable, Distribution type, double a, double b, double mean) {
+  if (variable == AGE_N) return "use an age exponent from 0 to below 1 (n = 1 divides by 1 - n in the model)";
+  const std::optional<UnitSlip> slip = unit_slip(variable, mean);
+  if (!slip) return "check the value and its unit";
+  switch (type) {
+    case Distribution::deterministic:
+    case Distribution::beta: break;
+    case Distribution::normal:
+      if (slip->scale != 1) {
+        return slip->text + "; and the second parameter " + format_value(b * slip->scale) + ", not " + format_value(b);
+      }
+      break;
+    case Distribution::lognormal:
+      // The parameters are those of ln x: a change of unit moves the first
+      // by ln(scale) and keeps the second; a shift changes both.
+      if (slip->shift == 0) {
+        return slip->text + "; as lognormal parameters: first parameter " + format_short(a + std::log(slip->scale)) +
+               ", not " + format_value(a) + ", and the second unchanged, " + format_value(b);
+      }
+      return slip->text + "; as lognormal parameters: " +
+             lognormal_for(mean * slip->scale + slip->shift, moments_of(type, a, b).sd);
+  }
+  return slip->text;
 }
 
 class Checker {
@@ -192,7 +227,7 @@ class Checker {
     const bool value_given = type == Distribution::normal || type == Distribution::deterministic;
     warn(JobField::first_parameter, i,
          std::string(value_given ? "" : "the mean " + format_short(mean) + " is ") + "outside the plausible range",
-         range_text(i), range_fix(i, mean));
+         range_text(i), range_fix(i, type, a, b, mean));
   }
 
   void check_times() {

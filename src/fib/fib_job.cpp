@@ -35,11 +35,11 @@ constexpr std::size_t MAX_QUOTED = 40;
 constexpr std::array<MomentKind, 5> MOMENT_KINDS = {MomentKind::normal, MomentKind::lognormal, MomentKind::beta,
                                                     MomentKind::uniform, MomentKind::fixed};
 
-// The keys of a variable's table besides `distribution`.
-enum Param { MEAN, SD, LOWER, UPPER, VALUE, PARAMS };
-constexpr std::array<const char*, PARAMS> PARAM_KEYS = {"mean", "sd", "lower", "upper", "value"};
-constexpr std::array<const char*, PARAMS> PARAM_MEANINGS = {"the mean", "the standard deviation", "the lower bound",
-                                                            "the upper bound", "the value"};
+// The keys of a variable's table besides `distribution`, and what each is.
+using Param = FibKey;
+constexpr Param MEAN = FIB_MEAN, SD = FIB_SD, LOWER = FIB_LOWER, UPPER = FIB_UPPER, VALUE = FIB_VALUE;
+constexpr std::array<const char*, FIB_KEYS> PARAM_MEANINGS = {"the mean", "the standard deviation", "the lower bound",
+                                                              "the upper bound", "the value"};
 
 std::vector<Param> params_of(MomentKind kind) {
   switch (kind) {
@@ -49,6 +49,13 @@ std::vector<Param> params_of(MomentKind kind) {
     case MomentKind::uniform: return {LOWER, UPPER};
     case MomentKind::fixed: return {VALUE};
   }
+  return {};
+}
+
+// Keys a distribution may do without: the bounds that cut a normal or
+// lognormal one.
+std::vector<Param> optional_params_of(MomentKind kind) {
+  if (kind == MomentKind::normal || kind == MomentKind::lognormal) return {LOWER, UPPER};
   return {};
 }
 
@@ -104,8 +111,12 @@ std::string kinds_expected() {
 
 std::string keys_of(MomentKind kind) {
   std::vector<std::string> keys;
-  for (const Param p : params_of(kind)) keys.emplace_back(PARAM_KEYS[p]);
-  return listed(keys, " and ");
+  for (const Param p : params_of(kind)) keys.emplace_back(FIB_KEY_NAMES[p]);
+  std::string text = listed(keys, " and ");
+  keys.clear();
+  for (const Param p : optional_params_of(kind)) keys.emplace_back(FIB_KEY_NAMES[p]);
+  if (!keys.empty()) text += " (" + listed(keys, " and ") + " optional)";
+  return text;
 }
 
 /// What a value is, for the "got" part of a message.
@@ -139,47 +150,88 @@ bool before(const toml::source_region& a, const toml::source_region& b) {
   return a.begin.line != b.begin.line ? a.begin.line < b.begin.line : a.begin.column < b.begin.column;
 }
 
-/// The key of `table` that comes first in the file among those not in
-/// `allowed`; nullptr when there is none.
-const toml::key* first_key_outside(const toml::table& table, const std::vector<std::string>& allowed) {
-  const toml::key* first = nullptr;
+/// The keys of `table` not in `allowed`, in the order of the file.
+std::vector<const toml::key*> keys_outside(const toml::table& table, const std::vector<std::string>& allowed) {
+  std::vector<const toml::key*> keys;
   for (const auto& [key, node] : table) {
-    if (std::find(allowed.begin(), allowed.end(), key.str()) != allowed.end()) continue;
-    if (!first || before(key.source(), first->source())) first = &key;
+    if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end()) keys.push_back(&key);
   }
-  return first;
+  std::sort(keys.begin(), keys.end(), [](const toml::key* a, const toml::key* b) { return before(a->source(), b->source()); });
+  return keys;
 }
 
-/// One pass over a parsed job; every finding ends the run.
+/// A mistake found while reading: read_fib_job ends the run with the first,
+/// read_fib_job_draft collects them.
+struct Fault {
+  int line;
+  std::string field;
+  std::string what;
+};
+/// Reading a field stops here; its faults are already collected.
+struct Abandoned {};
+
+/// One pass over a parsed job. Without a draft to collect into, the first
+/// fault ends the pass; with one, each fault is recorded and the pass goes on
+/// with the next field, key or variable that does not depend on it.
 class FibJobReader {
  public:
-  FibJobReader(const toml::table& root, const std::string& file_name) : root_(root), file_(file_name) {}
+  FibJobReader(const toml::table& root, const std::string& file_name, FibJobDraft* draft)
+      : root_(root), file_(file_name), draft_(draft) {}
 
-  FibJob read() const {
-    check_top_level_keys();
+  FibJob read() {
     FibJob job;
-    job.title = read_title();
-    read_model();
-    job.simulations = integer(required(root_, "simulations", "an integer >= 1"), "simulations", "an integer >= 1",
-                              [](std::int64_t n) { return n >= 1; });
-    job.seed = read_seed();
-    job.times = read_times(required(root_, "times", "a list of years or { first, last, step }"));
-    if (const toml::node* node = root_.get("target_beta")) {
-      job.target_beta = number(*node, "target_beta", "a number above -8 and below 8",
-                               [](double b) { return b > -TARGET_BETA_LIMIT && b < TARGET_BETA_LIMIT; });
+    check_top_level_keys();
+    guarded([&] { job.title = read_title(); });
+    guarded([&] { read_model(); });
+    guarded([&] {
+      job.simulations = integer(required(root_, "simulations", "an integer >= 1"), "simulations", "an integer >= 1",
+                                [](std::int64_t n) { return n >= 1; });
+    });
+    guarded([&] { job.seed = read_seed(); });
+    guarded([&] { job.times = read_times(required(root_, "times", "a list of years or { first, last, step }")); });
+    guarded([&] {
+      if (const toml::node* node = root_.get("target_beta")) {
+        job.target_beta = number(*node, "target_beta", "a number above -8 and below 8",
+                                 [](double b) { return b > -TARGET_BETA_LIMIT && b < TARGET_BETA_LIMIT; });
+      }
+    });
+    binder_read_ = guarded([&] { job.binder = read_setting(FibSetting::binder); });
+    exposure_read_ = guarded([&] { job.exposure = read_setting(FibSetting::exposure); });
+    for (int v = 0; v < FIB_VARIABLES; ++v) {
+      variable_ = v;
+      as_written_.reset();
+      key_lines_ = {};
+      const bool read = guarded([&] { job.inputs[v] = read_input(static_cast<FibVariable>(v), job); });
+      if (draft_) draft_->variable_read[v] = read;
     }
-    job.binder = read_setting(FibSetting::binder);
-    job.exposure = read_setting(FibSetting::exposure);
-    for (int v = 0; v < FIB_VARIABLES; ++v) job.inputs[v] = read_input(static_cast<FibVariable>(v), job);
+    variable_ = -1;
     return job;
   }
 
  private:
   [[noreturn]] void fail(int line, const std::string& field, const std::string& what) const {
-    fatal_error(located(file_, line) + ": " + field + ": " + what, 0);
+    throw Fault{line, field, what};
   }
   [[noreturn]] void expected(const toml::node& node, const std::string& field, const std::string& what) const {
     fail(line_of(node), field, "expected " + what + ", got " + value_text(node));
+  }
+
+  /// Runs `read`; true where it found no fault. Without a draft a fault
+  /// goes on up and ends the pass.
+  template <typename Read>
+  bool guarded(Read&& read) {
+    if (!draft_) {
+      read();
+      return true;
+    }
+    try {
+      read();
+      return true;
+    } catch (const Fault& f) {
+      draft_->faults.push_back({f.line, f.field, f.what, variable_, as_written_, key_lines_});
+    } catch (const Abandoned&) {
+    }
+    return false;
   }
 
   /// The value of `key`; a missing key is reported with the table's line
@@ -211,16 +263,16 @@ class FibJobReader {
     return x;
   }
 
-  void check_top_level_keys() const {
+  void check_top_level_keys() {
     std::vector<std::string> allowed = {"title", "model", "simulations", "seed", "times",
                                         "target_beta", "binder", "exposure"};
     std::vector<std::string> variables;
     for (const FibVariableInfo& info : FIB_VARIABLES_INFO) variables.emplace_back(info.name);
+    const std::string expected_keys =
+        "unknown key; expected " + listed(allowed, ", ") + " or a variable (" + listed(variables, ", ") + ")";
     allowed.insert(allowed.end(), variables.begin(), variables.end());
-    if (const toml::key* key = first_key_outside(root_, allowed)) {
-      allowed.resize(allowed.size() - variables.size());
-      fail(line_of(key->source()), printable(key->str()),
-           "unknown key; expected " + listed(allowed, ", ") + " or a variable (" + listed(variables, ", ") + ")");
+    for (const toml::key* key : keys_outside(root_, allowed)) {
+      guarded([&] { fail(line_of(key->source()), printable(key->str()), expected_keys); });
     }
   }
 
@@ -268,8 +320,10 @@ class FibJobReader {
 
   std::vector<double> read_time_range(const toml::table& range) const {
     const std::vector<std::string> keys = {"first", "last", "step"};
-    if (const toml::key* key = first_key_outside(range, keys)) {
-      fail(line_of(key->source()), "times." + printable(key->str()), "unknown key; expected first, last and step");
+    const std::vector<const toml::key*> unknown = keys_outside(range, keys);
+    if (!unknown.empty()) {
+      fail(line_of(unknown.front()->source()), "times." + printable(unknown.front()->str()),
+           "unknown key; expected first, last and step");
     }
     const double first = number(required(range, "first", "the first time in years", "times."), "times.first",
                                 "a time in years > 0", [](double t) { return t > 0; });
@@ -305,7 +359,19 @@ class FibJobReader {
     return text->get();
   }
 
-  FibInput read_input(FibVariable variable, const FibJob& job) const {
+  /// Whether a preset of `variable` depends on a setting that did not read.
+  bool preset_unknown(FibVariable variable) const {
+    for (const FibPreset& preset : FIB_PRESETS) {
+      if (preset.variable != variable) continue;
+      if ((preset.setting == FibSetting::binder && !binder_read_) ||
+          (preset.setting == FibSetting::exposure && !exposure_read_)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  FibInput read_input(FibVariable variable, const FibJob& job) {
     const std::string name = FIB_VARIABLES_INFO[variable].name;
     const FibPreset* preset = find_fib_preset(variable, job.binder, job.exposure);
     FibInput input;
@@ -313,6 +379,8 @@ class FibJobReader {
     const toml::node* node = root_.get(name);
     if (!node) {
       if (!preset) {
+        // The faulty setting is reported; a missing variable would only repeat it.
+        if (preset_unknown(variable)) throw Abandoned{};
         fail(0, name, "missing; expected a table [" + name + "] with its distribution" + preset_hint(variable));
       }
       input.distribution = preset->distribution;
@@ -321,7 +389,7 @@ class FibJobReader {
     }
     input.origin = preset ? FibOrigin::overridden : FibOrigin::job;
     input.line = line_of(*node);
-    input.distribution = read_distribution(*node, name);
+    input.distribution = read_distribution(*node, name, input.key_lines);
     return input;
   }
 
@@ -336,39 +404,85 @@ class FibJobReader {
     return "";
   }
 
-  MomentDistribution read_distribution(const toml::node& node, const std::string& name) const {
+  MomentDistribution read_distribution(const toml::node& node, const std::string& name,
+                                       std::array<int, FIB_KEYS>& key_lines) {
     const auto* table = node.as_table();
     if (!table) expected(node, name, "a table [" + name + "] with its distribution");
     const std::string prefix = name + ".";
-    std::vector<std::string> all_keys(PARAM_KEYS.begin(), PARAM_KEYS.end());
+    // Collecting, each stage reports all its faults and the table ends
+    // after a stage that had any: later stages depend on earlier ones.
+    bool faulty = false;
+    const auto each = [&](auto&& read) { faulty = !guarded(read) || faulty; };
+    const auto end_of_stage = [&] {
+      if (faulty) throw Abandoned{};
+    };
+
+    std::vector<std::string> all_keys(FIB_KEY_NAMES.begin(), FIB_KEY_NAMES.end());
     all_keys.insert(all_keys.begin(), "distribution");
-    if (const toml::key* key = first_key_outside(*table, all_keys)) {
-      fail(line_of(key->source()), prefix + printable(key->str()), "unknown key; expected " + listed(all_keys));
+    for (const toml::key* key : keys_outside(*table, all_keys)) {
+      each([&] { fail(line_of(key->source()), prefix + printable(key->str()), "unknown key; expected " + listed(all_keys)); });
     }
+    end_of_stage();
 
     const MomentKind kind = read_kind(*table, prefix);
     const std::vector<Param> params = params_of(kind);
+    const std::vector<Param> optional = optional_params_of(kind);
     std::vector<std::string> taken = {"distribution"};
-    for (const Param p : params) taken.emplace_back(PARAM_KEYS[p]);
+    for (const Param p : params) taken.emplace_back(FIB_KEY_NAMES[p]);
+    for (const Param p : optional) taken.emplace_back(FIB_KEY_NAMES[p]);
     const std::string kind_phrase = std::string(" of a ") + moment_kind_name(kind) + " distribution";
-    if (const toml::key* key = first_key_outside(*table, taken)) {
-      fail(line_of(key->source()), prefix + printable(key->str()),
-           "not a key" + kind_phrase + "; expected " + keys_of(kind));
+    for (const toml::key* key : keys_outside(*table, taken)) {
+      each([&] {
+        fail(line_of(key->source()), prefix + printable(key->str()), "not a key" + kind_phrase + "; expected " + keys_of(kind));
+      });
     }
+    end_of_stage();
 
-    std::array<const toml::node*, PARAMS> nodes{};
-    std::array<double, PARAMS> x{};
-    for (const Param p : params) {
-      nodes[p] = &required(*table, PARAM_KEYS[p], PARAM_MEANINGS[p] + kind_phrase, prefix);
-      x[p] = number(*nodes[p], prefix + PARAM_KEYS[p], "a number", [](double) { return true; });
-    }
-    auto check = [&](Param p, bool ok, const std::string& what) {
-      if (!ok) expected(*nodes[p], prefix + PARAM_KEYS[p], what);
+    std::array<const toml::node*, FIB_KEYS> nodes{};
+    std::array<double, FIB_KEYS> x{};
+    const auto read_number = [&](Param p) {
+      x[p] = number(*nodes[p], prefix + FIB_KEY_NAMES[p], "a number", [](double) { return true; });
+      key_lines[p] = line_of(*nodes[p]);
     };
+    for (const Param p : params) {
+      each([&] {
+        nodes[p] = &required(*table, FIB_KEY_NAMES[p], PARAM_MEANINGS[p] + kind_phrase, prefix);
+        read_number(p);
+      });
+    }
+    for (const Param p : optional) {
+      nodes[p] = table->get(FIB_KEY_NAMES[p]);
+      if (nodes[p]) each([&] { read_number(p); });
+    }
+    end_of_stage();
+
+    MomentDistribution d;
+    d.kind = kind;
+    d.mean = kind == MomentKind::fixed ? x[VALUE] : x[MEAN];
+    d.sd = x[SD];
+    d.lower = x[LOWER];
+    d.upper = x[UPPER];
+    if (!optional.empty() && (nodes[LOWER] || nodes[UPPER])) {
+      d.truncated = true;
+      d.lower = nodes[LOWER] ? x[LOWER] : -HUGE_VAL;
+      d.upper = nodes[UPPER] ? x[UPPER] : HUGE_VAL;
+    }
+    as_written_ = d;
+    key_lines_ = key_lines;
 
     // The checks that concern one key, reported on it; what is left for
     // moment_distribution_problem to find concerns the spread.
-    if (kind == MomentKind::beta || kind == MomentKind::uniform) {
+    std::array<bool, FIB_KEYS> key_faulty{};
+    const auto check = [&](Param p, bool ok, const std::string& what) {
+      if (key_faulty[p]) return;
+      each([&] {
+        if (!ok) {
+          key_faulty[p] = true;
+          expected(*nodes[p], prefix + FIB_KEY_NAMES[p], what);
+        }
+      });
+    };
+    if (kind == MomentKind::beta || kind == MomentKind::uniform || (nodes[LOWER] && nodes[UPPER])) {
       check(UPPER, x[UPPER] > x[LOWER], "an upper bound above lower = " + shortest_text(x[LOWER]));
       check(UPPER, std::isfinite(x[UPPER] - x[LOWER]),
             "an upper bound less than " + shortest_text(DBL_MAX) + " above lower = " + shortest_text(x[LOWER]));
@@ -377,17 +491,18 @@ class FibJobReader {
       check(MEAN, x[MEAN] > x[LOWER] && x[MEAN] < x[UPPER],
             "a mean between lower = " + shortest_text(x[LOWER]) + " and upper = " + shortest_text(x[UPPER]));
     }
-    if (kind == MomentKind::lognormal) check(MEAN, x[MEAN] > 0, "a mean > 0 (a lognormal variable is positive)");
+    if (kind == MomentKind::lognormal) {
+      check(MEAN, x[MEAN] > 0, "a mean > 0 (a lognormal variable is positive)");
+      if (nodes[UPPER]) check(UPPER, x[UPPER] > 0, "an upper bound > 0 (a lognormal variable is positive)");
+    }
     if (nodes[SD]) check(SD, x[SD] >= 0, "a standard deviation >= 0");
+    end_of_stage();
 
-    MomentDistribution d;
-    d.kind = kind;
-    d.mean = kind == MomentKind::fixed ? x[VALUE] : x[MEAN];
-    d.sd = x[SD];
-    d.lower = x[LOWER];
-    d.upper = x[UPPER];
+    if (d.truncated) check(nodes[LOWER] ? LOWER : UPPER, truncation_problem(d).empty(), truncation_problem(d));
+    end_of_stage();
     const std::string problem = moment_distribution_problem(d);
     check(last_resort_param(kind), problem.empty(), problem);
+    end_of_stage();
     return d;
   }
 
@@ -403,23 +518,61 @@ class FibJobReader {
 
   const toml::table& root_;
   const std::string& file_;
+  FibJobDraft* draft_;  // null: the first fault ends the pass
+  bool binder_read_ = true, exposure_read_ = true;
+  int variable_ = -1;  // the variable being read
+  std::optional<MomentDistribution> as_written_;
+  std::array<int, FIB_KEYS> key_lines_{};
 };
 
-}  // namespace
-
-FibJob read_fib_job(const std::string& text, const std::string& file_name) {
+// The TOML library recurses once per level of nesting: a text nested deeper
+// than any job is refused before it is parsed, instead of overflowing the stack.
+void refuse_deep_nesting(const std::string& text, const std::string& file_name) {
   if (const int line = toml_nesting_beyond(text, MAX_TOML_NESTING)) {
     fatal_error(located(file_name, line) + ": tables, keys or lists nested more than " +
                     std::to_string(MAX_TOML_NESTING) + " levels deep; a job needs two",
                 0);
   }
-  toml::table root;
+}
+
+std::optional<toml::table> parsed(const std::string& text, const std::string& file_name, Fault& fault) {
   try {
-    root = toml::parse(text, std::string_view(file_name));
+    return toml::parse(text, std::string_view(file_name));
   } catch (const toml::parse_error& error) {
-    fatal_error(located(file_name, line_of(error.source())) + ": TOML syntax: " + std::string(error.description()), 0);
+    fault = {line_of(error.source()), "TOML syntax", std::string(error.description())};
+    return std::nullopt;
   }
-  return FibJobReader(root, file_name).read();
+}
+
+}  // namespace
+
+bool FibJobDraft::faulty(const std::string& field) const {
+  return std::any_of(faults.begin(), faults.end(), [&](const FibJobFault& f) { return f.field == field; });
+}
+
+FibJob read_fib_job(const std::string& text, const std::string& file_name) {
+  refuse_deep_nesting(text, file_name);
+  Fault fault{};
+  try {
+    if (std::optional<toml::table> root = parsed(text, file_name, fault)) {
+      return FibJobReader(*root, file_name, nullptr).read();
+    }
+  } catch (const Fault& f) {
+    fault = f;
+  }
+  fatal_error(located(file_name, fault.line) + ": " + fault.field + ": " + fault.what, 0);
+}
+
+FibJobDraft read_fib_job_draft(const std::string& text, const std::string& file_name) {
+  refuse_deep_nesting(text, file_name);
+  FibJobDraft draft;
+  Fault fault{};
+  if (std::optional<toml::table> root = parsed(text, file_name, fault)) {
+    draft.job = FibJobReader(*root, file_name, &draft).read();
+  } else {
+    draft.faults.push_back({fault.line, fault.field, fault.what, -1, std::nullopt, {}});
+  }
+  return draft;
 }
 
 }  // namespace tbx

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ enum class FibOrigin {
   overridden,  ///< given in the job file where a preset would have filled it
 };
 
+/// The keys of a variable's table besides `distribution`.
+enum FibKey : int { FIB_MEAN, FIB_SD, FIB_LOWER, FIB_UPPER, FIB_VALUE, FIB_KEYS };
+extern const std::array<const char*, FIB_KEYS> FIB_KEY_NAMES;  ///< "mean", "sd", ...
+
 struct FibInput {
   MomentDistribution distribution;
   FibOrigin origin = FibOrigin::job;
@@ -37,6 +42,7 @@ struct FibInput {
   /// "exposure splash", "default"); empty where none applies.
   std::string preset;
   int line = 0;  ///< of the variable's table in the job file; 0 for a preset
+  std::array<int, FIB_KEYS> key_lines{};  ///< of each key given; 0 for the others
 };
 
 struct FibJob {
@@ -51,8 +57,37 @@ struct FibJob {
 };
 
 /// Reads a job from the TOML text of the file `file_name` (used in
-/// messages). Every mistake ends the run through fatal_error with one
+/// messages). The first mistake ends the run through fatal_error with one
 /// message that names the file, the line, the field and what was expected.
 FibJob read_fib_job(const std::string& text, const std::string& file_name);
+
+/// One mistake of a job file, as the run reports it:
+/// "FILE:LINE: FIELD: WHAT".
+struct FibJobFault {
+  int line = 0;       ///< 0 where no line applies
+  std::string field;  ///< "a.sd", "simulations", "TOML syntax"
+  std::string what;   ///< "expected a standard deviation >= 0, got -3"
+  int variable = -1;  ///< the FibVariable whose table holds the field; -1 for none
+  /// The variable's numbers as written, where every key it takes read as a
+  /// number: what the checker guesses the intended values from.
+  std::optional<MomentDistribution> as_written;
+  std::array<int, FIB_KEYS> key_lines{};  ///< of the keys as written; 0 for the others
+};
+
+/// A job read as far as it goes: every mistake, each field after a faulty
+/// one read on its own.
+struct FibJobDraft {
+  FibJob job;  ///< the fields that read; defaults for the others
+  std::vector<FibJobFault> faults;
+  std::array<bool, FIB_VARIABLES> variable_read{};  ///< given or preset, without fault
+  /// Whether the top-level field (such as "simulations") has a fault.
+  bool faulty(const std::string& field) const;
+};
+
+/// Reads the job as read_fib_job does, but collects every mistake instead of
+/// ending at the first: each top-level field, each unknown key and each
+/// variable is read on its own, and within a variable's table every key.
+/// A TOML syntax error is the only finding of its file.
+FibJobDraft read_fib_job_draft(const std::string& text, const std::string& file_name);
 
 }  // namespace tbx

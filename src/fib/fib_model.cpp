@@ -75,6 +75,13 @@ CoverDistribution FibModel::cover() const {
   switch (d.kind) {
     case MomentKind::normal:
     case MomentKind::lognormal:
+      // Shifted, a cut distribution would keep or move its bounds: neither
+      // is the design cover of a given spread.
+      if (d.truncated) {
+        c.reason = std::string("the cover has a ") + moment_kind_name(d.kind) +
+                   " distribution cut at bounds: no distribution to shift freely";
+        break;
+      }
       c.lognormal = d.kind == MomentKind::lognormal;
       c.sd = d.sd;
       break;

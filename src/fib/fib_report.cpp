@@ -72,7 +72,6 @@ void inputs_table(std::string& out, const FibJob& job) {
   for (std::size_t i = 0; i < job.inputs.size(); ++i) {
     const FibInput& input = job.inputs[i];
     const MomentDistribution& d = input.distribution;
-    const bool bounded = d.kind == MomentKind::beta || d.kind == MomentKind::uniform;
     // A uniform variable is given by its bounds alone.
     const bool has_mean = d.kind != MomentKind::uniform;
     const bool has_sd = has_mean && d.kind != MomentKind::fixed;
@@ -81,8 +80,8 @@ void inputs_table(std::string& out, const FibJob& job) {
     cell(out, moment_kind_name(d.kind), 14);
     cell(out, has_mean ? shortest_number(d.mean) : "", 10);
     cell(out, has_sd ? shortest_number(d.sd) : "", 10);
-    cell(out, bounded ? shortest_number(d.lower) : "", 8);
-    cell(out, bounded ? shortest_number(d.upper) : "", 8);
+    cell(out, has_lower_bound(d) ? shortest_number(d.lower) : "", 8);
+    cell(out, has_upper_bound(d) ? shortest_number(d.upper) : "", 8);
     out += origin_text(input) + "\n";
   }
 }

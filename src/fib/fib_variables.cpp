@@ -15,4 +15,6 @@ const std::array<FibVariableInfo, FIB_VARIABLES> FIB_VARIABLES_INFO = {{
     {"kt", "-", "transfer parameter of the test method"},
 }};
 
+const std::array<const char*, FIB_KEYS> FIB_KEY_NAMES = {"mean", "sd", "lower", "upper", "value"};
+
 }  // namespace tbx

@@ -1,7 +1,8 @@
 #pragma once
 // Input variables given the way engineers state them: by mean and standard
-// deviation (and bounds, for a beta or uniform variable), sampled by the
-// exact inverse of their distribution function over the whole range.
+// deviation (and bounds, for a beta or uniform variable, or to cut a normal or
+// lognormal one), sampled by the exact inverse of their distribution function
+// over the whole range.
 
 #include <string>
 
@@ -24,9 +25,18 @@ struct MomentDistribution {
   MomentKind kind = MomentKind::fixed;
   double mean = 0.0;
   double sd = 0.0;
-  double lower = 0.0;  ///< beta and uniform only
-  double upper = 0.0;  ///< beta and uniform only
+  double lower = 0.0;  ///< beta and uniform; normal and lognormal where truncated
+  double upper = 0.0;  ///< beta and uniform; normal and lognormal where truncated
+  /// Normal and lognormal only: drawn between lower and upper (either may be
+  /// infinite), the distribution of the given mean and sd cut there and
+  /// scaled up to a total of 1. The mean and sd stay those before the cut.
+  bool truncated = false;
 };
+
+/// Whether the distribution is bounded by finite values below and above
+/// ("lower" and "upper" of a beta, uniform or truncated variable).
+bool has_lower_bound(const MomentDistribution& d);
+bool has_upper_bound(const MomentDistribution& d);
 
 /// The smallest standard deviation of a beta variable, relative to the width
 /// of its range. Below it the shapes exceed about 1e11: the distribution
@@ -44,6 +54,15 @@ inline constexpr double BETA_MIN_RELATIVE_SD = 1e-6;
 /// lower < upper only; its mean and sd are not read.
 std::string moment_distribution_problem(const MomentDistribution& d);
 
+/// The part of moment_distribution_problem that concerns the bounds of a
+/// truncated variable (empty for any other): lower below upper, some of the
+/// distribution between them.
+std::string truncation_problem(const MomentDistribution& d);
+
+/// The share of the untruncated distribution that a truncated one keeps
+/// between its bounds; 1 for any other.
+double kept_share(const MomentDistribution& d);
+
 /// A valid MomentDistribution with its parameter-only work done once.
 class MomentSampler {
  public:
@@ -56,9 +75,17 @@ class MomentSampler {
   bool random() const { return d_.kind != MomentKind::fixed; }
 
  private:
+  /// The standard normal score of u within the cut [z_lower_, z_upper_].
+  double truncated_score(double u) const;
+
   MomentDistribution d_;
   double p_ = 0.0, q_ = 0.0;  // beta shape; lognormal: lambda, zeta
   RegularizedBeta beta_;      // beta only: the shape's parameter-only work
+  // Truncated only: the bounds as standard normal scores, Phi below the
+  // lower one, 1 - Phi above the upper one and the share between them.
+  bool cut_ = false;
+  double z_lower_ = 0.0, z_upper_ = 0.0;
+  double p_lower_ = 0.0, q_upper_ = 0.0, share_ = 1.0;
 };
 
 }  // namespace tbx

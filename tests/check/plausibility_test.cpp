@@ -90,5 +90,38 @@ TEST(Plausibility, ThresholdsAsDocumented) {
   }
 }
 
+// A unit slip's fix names both parameters; written as proposed, the job
+// checks clean (lognormal Dcoef -25.33 once gave "write 10.18", and that
+// written, a CoV of 0.02).
+TEST(Plausibility, UnitFixesCheckCleanOnceWritten) {
+  struct Case {
+    int variable;
+    Distribution type;
+    double a, b;
+    std::string fix;          ///< held by the fix
+    double fixed_a, fixed_b;  ///< as the fix proposes them
+  };
+  const std::vector<Case> cases = {
+      {DCOEF, LN, -25.33, 0.2, "first parameter 2.301, not -25.33, and the second unchanged, 0.2", 2.301, 0.2},
+      {DCOEF, N, 4e-12, 1e-12, "write 4, not 4e-12; and the second parameter 1, not 1e-12", 4, 1},
+      {XC, N, 6, 0.8, "6 cm is 60 mm; and the second parameter 8, not 0.8", 60, 8},
+      {TEMP, N, 288, 5, "288 K is 14.85 C", 14.85, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fix);
+    ReadTrace trace;
+    JobData job = clean_job(trace);
+    set(job, c.variable, c.type, c.a, c.b);
+    CheckResult result;
+    check_plausibility(job, trace, result);
+    ASSERT_EQ(result.findings.size(), 1u);
+    EXPECT_NE(result.findings[0].fix.find(c.fix), std::string::npos) << result.findings[0].fix;
+    set(job, c.variable, c.type, c.fixed_a, c.fixed_b);
+    CheckResult again;
+    check_plausibility(job, trace, again);
+    EXPECT_TRUE(again.findings.empty()) << again.findings.front().fix;
+  }
+}
+
 }  // namespace
 }  // namespace tbx

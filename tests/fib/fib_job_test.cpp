@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"TypoInVariable", job_text(15, "men = 50"),
          "pier.toml:15: a.men: unknown key; expected distribution, mean, sd, lower, upper or value"},
         {"KeyOfAnotherDistribution", job_text(16, "value = 8"),
-         "pier.toml:16: a.value: not a key of a normal distribution; expected mean and sd"},
+         "pier.toml:16: a.value: not a key of a normal distribution; expected mean and sd (lower and upper optional)"},
         {"UnknownDistribution", job_text(14, "distribution = \"gamma\""),
          "pier.toml:14: a.distribution: expected \"normal\", \"lognormal\", \"beta\", \"uniform\" or \"fixed\", "
          "got \"gamma\""},
@@ -228,6 +228,15 @@ INSTANTIATE_TEST_SUITE_P(
         {"BoundsTooFarApart", job_text(10, "T = { distribution = \"uniform\", lower = -1e308, upper = 1e308 }"),
          "pier.toml:10: T.upper: expected an upper bound less than 1.7976931348623157e+308 above lower = "
          "-1e+308, got 1e+308"},
+        {"CutBoundsReversed", job_text(16, "sd = 8\nlower = 60\nupper = 40"),
+         "pier.toml:18: a.upper: expected an upper bound above lower = 60, got 40"},
+        {"CutLognormalBelowZero", job_text(9, "D_RCM0 = { distribution = \"lognormal\", mean = 8.9, sd = 1.8, upper = -1 }"),
+         "pier.toml:9: D_RCM0.upper: expected an upper bound > 0 (a lognormal variable is positive), got -1"},
+        {"CutHoldingNothing", job_text(16, "sd = 8\nlower = 1e6"),
+         "pier.toml:17: a.lower: expected lower and upper that hold some of the distribution (the share between them "
+         "is below 1e-308), got 1e+06"},
+        {"CutWithoutSpreadMissingTheMean", job_text(16, "sd = 0\nupper = 40"),
+         "pier.toml:17: a.upper: expected a mean between lower = -inf and upper = 40 where sd is 0, got 40"},
     }),
     [](const testing::TestParamInfo<BadJob>& info) { return std::string(info.param.name); });
 

@@ -135,5 +135,14 @@ TEST(FibModel, OutputsDoNotDependOnTheThreads) {
   EXPECT_EQ(outputs(1), outputs(2));
 }
 
+// A cut cover has bounds that a shift would keep or move: no design cover.
+TEST(FibModel, ACutCoverHasNoDistributionToShift) {
+  FibJob job = cover_only_job(10);
+  EXPECT_EQ(FibModel(job).cover().reason, "");
+  job.inputs[FIB_A].distribution = {MomentKind::normal, 50, 8, 0, HUGE_VAL, true};
+  EXPECT_EQ(FibModel(job).cover().reason,
+            "the cover has a normal distribution cut at bounds: no distribution to shift freely");
+}
+
 }  // namespace
 }  // namespace tbx

@@ -159,11 +159,94 @@ TEST(MomentDistribution, ProblemsNameWhatWasExpected) {
       {{MomentKind::uniform, 0, 0, -1e308, 1e308}, "a finite upper - lower"},
       {{MomentKind::fixed, -4, -1}, ""},
       {{MomentKind::fixed, inf}, "a finite number for mean"},
+      {{MomentKind::normal, 3, 2.25, 0, inf, true}, ""},
+      {{MomentKind::normal, 3, 2.25, 5, 5, true}, "lower below upper = 5"},
+      {{MomentKind::normal, 3, 0, 4, inf, true}, "a mean between lower = 4 and upper = inf where sd is 0"},
+      {{MomentKind::normal, 0, 1, 40, inf, true},
+       "lower and upper that hold some of the distribution (the share between them is below 1e-308)"},
+      {{MomentKind::lognormal, 3, 0.9, -inf, -1, true}, "upper > 0 for a lognormal distribution"},
+      {{MomentKind::beta, 0.6, 0.15, 0.2, 2, true}, "no truncation of a beta distribution"},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(tbx::moment_distribution_problem(r.d), r.problem)
         << tbx::moment_kind_name(r.d.kind) << " mean " << r.d.mean << " sd " << r.d.sd << " on [" << r.d.lower
         << ", " << r.d.upper << "]";
+  }
+}
+
+// Cut distributions against closed forms: the mean and sd of stratified draws
+// as above, and the distribution function at drawn quantiles (from the side
+// that keeps its precision) back at u, deep in either tail too.
+TEST(MomentSampler, CutDistributionsDrawTheirClosedForms) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const auto phi = [](double z) { return std::exp(-0.5 * z * z) / std::sqrt(2 * 3.14159265358979323846); };
+  const auto cdf = [](double z) { return 0.5 * std::erfc(-z / std::sqrt(2.0)); };
+  struct Row {
+    const char* name;
+    MomentDistribution d;
+  };
+  const Row rows[] = {
+      {"Cs_dx CoV 0.75 at 0", {MomentKind::normal, 3, 2.25, 0, inf, true}},
+      {"cover on [40, 70]", {MomentKind::normal, 50, 8, 40, 70, true}},
+      {"10 sd above", {MomentKind::normal, 0, 1, 10, inf, true}},
+      {"10 sd below", {MomentKind::normal, 0, 1, -inf, -10, true}},
+      {"lognormal below 4", {MomentKind::lognormal, 3, 0.9, 0, 4, true}},
+      {"lognormal above 10", {MomentKind::lognormal, 8.9, 1.8, 10, inf, true}},
+  };
+  constexpr int N = 200000;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const MomentDistribution& d = r.d;
+    const bool log = d.kind == MomentKind::lognormal;
+    const double zeta = log ? std::sqrt(std::log1p(d.sd * d.sd / (d.mean * d.mean))) : d.sd;
+    const double mu = log ? std::log(d.mean) - 0.5 * zeta * zeta : d.mean;
+    const auto score = [&](double x) { return log ? (x > 0 ? (std::log(x) - mu) / zeta : -inf) : (x - mu) / zeta; };
+    const double a = score(d.lower), b = score(d.upper);
+    const double share = a > 0 ? cdf(-a) - cdf(-b) : cdf(b) - cdf(a);
+    EXPECT_LE(relative_error(tbx::kept_share(d), share), 1e-13);
+    // Moments: for the lognormal, E X^k = e^(k mu + k^2 zeta^2 / 2) times the
+    // share of the normal shifted by k zeta.
+    double mean, second;
+    if (log) {
+      const auto shifted = [&](double k) {
+        return std::exp(k * mu + 0.5 * k * k * zeta * zeta) * (cdf(b - k * zeta) - cdf(a - k * zeta)) / share;
+      };
+      mean = shifted(1);
+      second = shifted(2);
+    } else {
+      const double pa = std::isfinite(a) ? phi(a) : 0, pb = std::isfinite(b) ? phi(b) : 0;
+      const double apa = std::isfinite(a) ? a * pa : 0, bpb = std::isfinite(b) ? b * pb : 0;
+      const double shift = (pa - pb) / share;
+      mean = mu + zeta * shift;
+      second = mean * mean + zeta * zeta * (1 + (apa - bpb) / share - shift * shift);
+    }
+    const double sd = std::sqrt(second - mean * mean);
+    const MomentSampler sampler(d);
+    double sum = 0, squares = 0, low = inf, high = -inf;
+    for (int i = 0; i < N; ++i) {
+      const double v = sampler.quantile((i + 0.5) / N);
+      sum += v;
+      squares += v * v;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    const double drawn_mean = sum / N;
+    const double drawn_sd = std::sqrt((squares - sum * drawn_mean) / (N - 1));
+    const double standard_error = sd / std::sqrt(double(N));
+    EXPECT_NEAR(drawn_mean, mean, 0.1 * standard_error);
+    EXPECT_NEAR(drawn_sd, sd, 0.25 * standard_error);
+    EXPECT_GE(low, d.lower);
+    EXPECT_LE(high, d.upper);
+    for (const double u : {1e-12, 1e-6, 0.25, 0.5, 0.75, 1 - 1e-6, 1 - 1e-12}) {
+      const double z = score(sampler.quantile(u));
+      // The share below z and (1 - u) above it, each from the side where it
+      // keeps its precision; near a bound the draw can do no better than the
+      // spacing of doubles there.
+      const double below = (a > 0 ? cdf(-a) - cdf(-z) : cdf(z) - cdf(a)) / share;
+      const double above = (b < 0 ? cdf(b) - cdf(z) : cdf(-z) - cdf(-b)) / share;
+      EXPECT_NEAR(below, u, 1e-13 + 1e-9 * u) << "u " << u;
+      EXPECT_NEAR(above, 1 - u, 1e-13 + 1e-9 * (1 - u)) << "u " << u;
+    }
   }
 }
 
