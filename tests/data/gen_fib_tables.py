@@ -153,7 +153,7 @@ write("moment_quantiles.inc", "{kind, mean, sd, lower, upper, u, value with dist
 # (10) and large; the points on both sides of the switch of the continued
 # fraction, (p + 1) / (p + q + 2).
 shapes = [(0.1, 0.1), (0.3, 2.5), (2.0, 5.0), (0.5, 12.0), (12.0, 15.0), (50.0, 0.7), (9.5, 10.5),
-          (300.0, 40.0), (1244.0, 4355.0), (2.0e5, 3.0e5)]
+          (300.0, 40.0), (1244.0, 4355.0), (2.0e5, 3.0e5), (60.0, 0.25), (30.0, 0.15)]
 rows = []
 for p, q in shapes:
     mean = p / (p + q)
