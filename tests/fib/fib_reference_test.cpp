@@ -101,7 +101,7 @@ TEST(FibPresets, AreThePublishedDistributions) {
 }
 
 /// A tidal-zone job with every variable fixed at a typical value, then
-/// `random` (FIB_VARIABLES: none) given a distribution.
+/// `random` given a distribution (-1: every variable, FIB_VARIABLES: none).
 FibJob one_random(int random) {
   FibJob job;
   job.simulations = 300;
