@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/fatal.hpp"
+#include "fib/fib_model.hpp"
 #include "model/chloride_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
@@ -60,5 +61,6 @@ void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, doubl
 
 template void plain_cycle(const ChlorideModel&, std::int64_t, std::int32_t, double, IntVector&, RealMatrix&,
                           std::FILE*);
+template void plain_cycle(const FibModel&, std::int64_t, std::int32_t, double, IntVector&, RealMatrix&, std::FILE*);
 
 }  // namespace tbx

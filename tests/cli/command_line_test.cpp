@@ -69,3 +69,36 @@ TEST(CommandLine, MistakesAreUsageErrorsNamingTheOption) {
 
 }  // namespace
 }  // namespace tbx
+
+namespace tbx {
+namespace {
+
+// Every option that takes a value, at the lowest and the highest value it
+// accepts and the first it refuses on either side.
+TEST(CommandLine, OptionBoundaries) {
+  struct Row {
+    const char* option;
+    const char* value;
+    bool accepted;
+  };
+  const Row rows[] = {
+      {"--threads", "1", true},           {"--threads", "4096", true},
+      {"--threads", "0", false},          {"--threads", "4097", false},
+      {"--target-beta", "7.999999", true}, {"--target-beta", "-7.999999", true},
+      {"--target-beta", "8", false},      {"--target-beta", "-8", false},
+      {"--design-life", "0", true},       {"--design-life", "1e308", true},
+      {"--design-life", "-1e-300", false}, {"--design-life", "1e309", false},
+  };
+  for (const Row& r : rows) {
+    bool accepted = true;
+    try {
+      parse({r.option, r.value, "job"});
+    } catch (const UsageError&) {
+      accepted = false;
+    }
+    EXPECT_EQ(accepted, r.accepted) << r.option << " " << r.value;
+  }
+}
+
+}  // namespace
+}  // namespace tbx

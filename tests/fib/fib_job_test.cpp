@@ -130,6 +130,36 @@ TEST(ReadFibJob, TimeRangeCountsStepsFromFirstAndEndsWithLast) {
   EXPECT_EQ(long_range[38], 100);
 }
 
+// Each bounded field of the job at the lowest and the highest value it
+// accepts and the first it refuses on either side.
+TEST(ReadFibJob, FieldBoundaries) {
+  struct Row {
+    int line;
+    std::string text;
+    bool accepted;
+  };
+  const Row rows[] = {
+      {4, "simulations = 1", true},
+      {4, "simulations = 0", false},
+      {5, "seed = 0", true},
+      {5, "seed = 2147483647", true},
+      {5, "seed = -1", false},
+      {5, "seed = 2147483648", false},
+      {1, "target_beta = 7.999999", true},
+      {1, "target_beta = -7.999999", true},
+      {1, "target_beta = 8", false},
+      {1, "target_beta = -8", false},
+      {6, "times = { first = 1, last = 100000, step = 1 }", true},  // 100000 points
+      {6, "times = { first = 1, last = 100001, step = 1 }", false},
+      {6, "times = [1e-300]", true},
+      {6, "times = [0]", false},
+  };
+  for (const Row& r : rows) {
+    const std::string report = report_of([&] { read(job_text(r.line, r.text)); });
+    EXPECT_EQ(report.empty(), r.accepted) << r.text << ": " << report;
+  }
+}
+
 struct BadJob {
   const char* name;
   std::string text;

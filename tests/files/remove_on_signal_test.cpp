@@ -59,3 +59,37 @@ TEST(RemoveOnSignal, NamedTemporaryReportIsRemoved) {
 
 }  // namespace
 }  // namespace tbx
+
+namespace tbx {
+namespace {
+
+// Started with the signals ignored (as under nohup, or in a background job of
+// a shell), the run keeps them ignored: a hangup then neither ends it nor
+// removes its files.
+TEST(RemoveOnSignal, SignalsIgnoredAtStartStayIgnored) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    char name[] = "/tmp/tbx-signal-XXXXXX";
+    ASSERT_NE(::mkdtemp(name), nullptr);
+    const std::string dir = name;
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::signal(signal_number, SIG_IGN);
+      remove_registered_files_on_signal();
+      struct sigaction now {};
+      if (::sigaction(signal_number, nullptr, &now) != 0 || now.sa_handler != SIG_IGN) ::_exit(3);
+      const auto folder = Folder::open(dir, AT_FDCWD);
+      OutputFile file(folder->fd(), "job_rs.dat", "jobname_rs.dat", OutputFile::Temporary::named);
+      file.text() = "part of a report\n";
+      ::raise(signal_number);
+      ::_exit(count_entries(dir) == 1 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal_number << ", status " << status;
+    std::system(("rm -rf '" + dir + "'").c_str());
+  }
+}
+
+}  // namespace
+}  // namespace tbx

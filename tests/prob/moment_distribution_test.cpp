@@ -9,6 +9,7 @@
 
 #include "prob/normal.hpp"
 #include "prob/regularized_beta.hpp"
+#include "support/ulp.hpp"
 
 namespace {
 
@@ -247,6 +248,77 @@ TEST(MomentSampler, CutDistributionsDrawTheirClosedForms) {
       EXPECT_NEAR(below, u, 1e-13 + 1e-9 * u) << "u " << u;
       EXPECT_NEAR(above, 1 - u, 1e-13 + 1e-9 * (1 - u)) << "u " << u;
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+constexpr MomentKind N = MomentKind::normal, LN = MomentKind::lognormal, B = MomentKind::beta,
+                     U = MomentKind::uniform;
+
+struct QuantileCase {
+  MomentKind kind;
+  double mean, sd, lower, upper, u, value;
+};
+const QuantileCase QUANTILE_CASES[] = {
+#include "data/moment_quantiles.inc"
+};
+
+// Every kind across both tails and the centre, small and large coefficients
+// of variation (a lognormal's zeta from ln(1 + CoV^2) keeps its precision
+// only through log1p) and small and large beta shapes, against mpmath
+// (tests/data/gen_fib_tables.py). A beta value is measured from the nearer
+// bound, where it keeps its precision.
+TEST(MomentSampler, QuantilesMatchHighPrecisionValues) {
+  for (const QuantileCase& c : QUANTILE_CASES) {
+    const MomentSampler sampler({c.kind, c.mean, c.sd, c.lower, c.upper});
+    const double got = sampler.quantile(c.u);
+    // Units of the largest magnitude involved: the mean where a normal
+    // value cancels against it; for a bounded value the nearer bound and the
+    // distance from it, which is what is computed, with the relative
+    // precision of a beta quantile divided by the shape at that end where
+    // it is below 1.
+    double scale = std::max(std::fabs(c.value), c.kind == N ? std::fabs(c.mean) : 0.0);
+    if (c.kind == B || c.kind == U) {
+      const bool near_lower = c.value - c.lower <= c.upper - c.value;
+      const double nearer = near_lower ? c.lower : c.upper;
+      scale = std::max({scale, std::fabs(nearer), std::fabs(c.value - nearer)});
+      if (c.kind == B) {
+        const double width = c.upper - c.lower, m = (c.mean - c.lower) / width, v = c.sd * c.sd / (width * width);
+        const double shape = (near_lower ? m : 1 - m) * (m * (1 - m) / v - 1);
+        scale /= std::min(1.0, shape);
+      }
+    }
+    EXPECT_LE(std::fabs(got - c.value), 24 * std::numeric_limits<double>::epsilon() * scale)
+        << tbx::moment_kind_name(c.kind) << " mean " << c.mean << " sd " << c.sd << " on [" << c.lower << ", "
+        << c.upper << "], u " << c.u << ": " << got;
+  }
+}
+
+struct BetaCase {
+  double p, q, x, cdf, upper_tail;
+};
+const BetaCase BETA_CASES[] = {
+#include "data/regularized_beta_tight.inc"
+};
+
+// I_x(p, q) from below and I_x(q, p) as the upper tail at x, on both sides
+// of the continued fraction's switch point, for shapes from 0.1 to 3e5.
+TEST(RegularizedBeta, MatchesHighPrecisionValuesToAFewUlp) {
+  for (const BetaCase& c : BETA_CASES) {
+    const RegularizedBeta beta(c.p, c.q);
+    // What the method reaches: the front factor comes from logarithms that
+    // grow with -ln I, and the continued fraction near its switch point
+    // takes about sqrt(p + q) terms; a few ulp for small shapes.
+    const auto allowed = [&](double value) {
+      return static_cast<std::uint64_t>(64 + 96 * std::sqrt(c.p + c.q) + 2 * std::fabs(std::log(std::max(value, 1e-300))));
+    };
+    EXPECT_LE(tbx_test::ulp_distance(beta.cdf(c.x), c.cdf), allowed(c.cdf))
+        << "p " << c.p << ", q " << c.q << ", x " << c.x << ": " << beta.cdf(c.x);
+    EXPECT_LE(tbx_test::ulp_distance(beta.upper_tail(c.x), c.upper_tail), allowed(c.upper_tail))
+        << "upper tail, p " << c.p << ", q " << c.q << ", x " << c.x << ": " << beta.upper_tail(c.x);
   }
 }
 

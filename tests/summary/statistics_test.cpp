@@ -11,6 +11,9 @@
 #include "prob/normal.hpp"
 #include "summary/summary.hpp"
 #include "summary/summary_files.hpp"
+#include "summary/summary.hpp"
+#include "job/time_series.hpp"
+#include "support/ulp.hpp"
 
 namespace tbx {
 namespace {
@@ -115,6 +118,92 @@ TEST(ShortestNumber, ReadsBackToTheSameDouble) {
   EXPECT_EQ(shortest_number(100), "100");
   EXPECT_EQ(shortest_number(INFINITY), "null");
   EXPECT_EQ(shortest_number(NAN), "null");
+}
+
+}  // namespace
+}  // namespace tbx
+
+namespace tbx {
+namespace {
+
+struct TimePointCase {
+  std::int64_t k, n;
+  double pf_se, beta, pf_low, pf_high, beta_low, beta_high;
+};
+const TimePointCase TIME_POINTS[] = {
+#include "data/summary_time_points.inc"
+};
+
+/// Within `ulps` units in the last place, infinities and NaN only of the same kind.
+void expect_ulps(double got, double want, std::uint64_t ulps, const char* what) {
+  if (std::isinf(want)) {
+    EXPECT_EQ(got, want) << what;
+    return;
+  }
+  if (std::isnan(want)) return;
+  EXPECT_LE(tbx_test::ulp_distance(got, want), ulps) << what << ": " << got << ", expected " << want;
+}
+
+// The standard error, -Phi^-1(Pf), and at no failures and at all failures the
+// Clopper-Pearson bounds with their indices, which have closed forms there:
+// a bound near 0 or 1 must not lose its digits to cancellation
+// (tests/data/gen_summary_edges.py).
+TEST(TimePointSummary, MatchesClosedFormsAtHighPrecision) {
+  for (const TimePointCase& c : TIME_POINTS) {
+    SeriesResults results;
+    allocate_series_results(results, c.n, 1);
+    const TimePointSummary s = summarize_time_points({10.0}, {c.k}, c.n, results).front();
+    SCOPED_TRACE(std::to_string(c.k) + " of " + std::to_string(c.n));
+    EXPECT_EQ(s.pf, 100.0 * static_cast<double>(c.k) / static_cast<double>(c.n));
+    expect_ulps(s.pf_se, c.pf_se, 4, "pf_se");
+    expect_ulps(s.beta, c.beta, 4, "beta");
+    expect_ulps(s.pf_low, c.pf_low, 4, "pf_low");
+    expect_ulps(s.pf_high, c.pf_high, 4, "pf_high");
+    expect_ulps(s.beta_low, c.beta_low, 8, "beta_low");
+    expect_ulps(s.beta_high, c.beta_high, 8, "beta_high");
+  }
+}
+
+struct DesignCoverCase {
+  double s, sd, pf, mean;
+};
+const DesignCoverCase DESIGN_COVERS[] = {
+#include "data/summary_design_cover.inc"
+};
+
+// Equal loads S: Pf = Phi((S - mean) / sd) has the closed form
+// mean = S - sd Phi^-1(Pf), which the search reaches to its stopping width of
+// 1e-12 relative.
+TEST(DesignCover, EqualLoadsGiveTheClosedForm) {
+  for (const DesignCoverCase& c : DESIGN_COVERS) {
+    const DesignCoverSummary d = design_cover(std::vector<double>(1000, c.s), false, c.sd, c.pf);
+    ASSERT_TRUE(d.reason.empty()) << d.reason;
+    EXPECT_NEAR(d.mean_cover, c.mean, 1e-12 * c.mean) << "S " << c.s << ", Pf " << c.pf;
+  }
+}
+
+// Bins (from, to], the first from `first`: the 20 bins tile the range with
+// no gap or overlap, each edge within an ulp of first + (last - first) b / 20,
+// and a time exactly on an edge counts in the bin it ends.
+TEST(InitiationHistogram, EdgesTileTheRangeAndTimesOnEdgesCountBelow) {
+  for (const auto& [first, last] : {std::pair{0.0, 20.0}, std::pair{1.0, 50.3}, std::pair{0.7, 123.45}}) {
+    const InitiationSummary empty = summarize_initiation({}, 1, first, last);
+    ASSERT_EQ(empty.histogram.size(), 20u);
+    std::vector<double> times;
+    for (const HistogramBin& bin : empty.histogram) times.push_back(bin.to);
+    times.push_back(INFINITY);  // censored
+    const InitiationSummary s = summarize_initiation(times, static_cast<std::int64_t>(times.size()), first, last);
+    EXPECT_EQ(s.censored, 1);
+    for (std::size_t b = 0; b < 20; ++b) {
+      SCOPED_TRACE("bin " + std::to_string(b) + " of [" + std::to_string(first) + ", " + std::to_string(last) + "]");
+      const HistogramBin& bin = s.histogram[b];
+      const long double exact = first + (static_cast<long double>(last) - first) * static_cast<long double>(b) / 20;
+      EXPECT_LE(tbx_test::ulp_distance(bin.from, static_cast<double>(exact)), 1u);
+      EXPECT_EQ(bin.from, b == 0 ? first : s.histogram[b - 1].to);
+      EXPECT_EQ(bin.count, 1);
+    }
+    EXPECT_EQ(s.histogram.back().to, last);
+  }
 }
 
 }  // namespace
