@@ -6,6 +6,9 @@
 
 #include "core/parallel.hpp"
 #include "summary/prepared_vector.hpp"
+#include "prob/normal.hpp"
+#include "summary/form.hpp"
+#include "summary/sobol.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {
@@ -159,19 +162,106 @@ ImportanceSummary importance_factors(
     ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
     f.variable = source.variable;
     f.drives = source.drives;
-    f.alpha = correlation(gu, z);
+    f.rho = correlation(gu, z);
     ranks(z, space, z_ranks);
     f.spearman = correlation(g_ranks, z_ranks);
   });
   double norm = 0;
-  for (const ImportanceFactor& f : s.factors) norm += f.alpha * f.alpha;
-  // The correlations of a limit state that is linear in independent normal
-  // variables are the direction cosines themselves; otherwise they are scaled
-  // to unit length, so that the shares add up to 100 %.
+  for (const ImportanceFactor& f : s.factors) norm += f.rho * f.rho;
+  s.rho_squared_sum = norm;
+  // The former measure: the correlations scaled to unit length.
   norm = std::sqrt(norm);
   for (ImportanceFactor& f : s.factors) {
-    if (norm > 0) f.alpha /= norm;
-    f.share = 100 * f.alpha * f.alpha;
+    f.scaled = norm > 0 ? f.rho / norm : f.rho;
+    f.share = 100 * f.scaled * f.scaled;
+  }
+  return s;
+}
+
+namespace {
+
+/// The uniform number of a standard normal value, as accurate in the upper
+/// tail as in the lower; beyond 8 the uniform would round to 0 or 1.
+double uniform_of(double z) {
+  z = std::min(8.0, std::max(-8.0, z));
+  return z > 0 ? 1 - normal_cdf(-z) : normal_cdf(z);
+}
+
+/// G of the sources' uniform numbers, the other columns at their median.
+class SourceLimitState {
+ public:
+  SourceLimitState(const SimulationModel& model, double t)
+      : g_(model.limit_state_of(t)), sources_(model.sources()), uniforms_(model.uniforms()) {}
+  const std::vector<SimulationModel::Source>& sources() const { return sources_; }
+  double operator()(const std::vector<double>& u) const {
+    std::vector<double> all(static_cast<std::size_t>(uniforms_) + 1, 0.5);
+    for (std::size_t i = 0; i < sources_.size(); ++i) all[static_cast<std::size_t>(sources_[i].column)] = u[i];
+    return g_(all.data());
+  }
+
+ private:
+  SimulationModel::UniformLimitState g_;
+  std::vector<SimulationModel::Source> sources_;
+  int uniforms_;
+};
+
+}  // namespace
+
+FormSummary form_at(const SimulationModel& model, double t) {
+  const SourceLimitState g(model, t);
+  const std::vector<SimulationModel::Source>& sources = g.sources();
+  const FormResult r = form_search(
+      [&](const std::vector<double>& z) {
+        std::vector<double> u(z.size());
+        for (std::size_t i = 0; i < z.size(); ++i) u[i] = uniform_of(z[i]);
+        return g(u);
+      },
+      sources.size());
+  FormSummary s;
+  s.reason = r.reason;
+  s.converged = r.converged;
+  s.note = r.note;
+  s.iterations = r.iterations;
+  s.evaluations = r.evaluations;
+  s.beta = r.beta;
+  s.pf = 100 * normal_cdf(-r.beta);
+  if (!r.reason.empty()) return s;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    FormVariable v;
+    v.variable = sources[i].variable;
+    v.u = r.u[i];
+    v.alpha = r.alpha[i];
+    v.value = model.variable_value(sources[i], uniform_of(r.u[i]));
+    s.variables.push_back(v);
+  }
+  return s;
+}
+
+SobolSummary sobol_at(const SimulationModel& model, double t, std::int64_t simulations) {
+  SobolSummary s;
+  s.simulations = simulations;
+  if (simulations <= 0) return s;
+  const SourceLimitState g(model, t);
+  const std::vector<SimulationModel::Source>& sources = g.sources();
+  const std::int64_t n = simulations;
+  // Sample A: the series' own simulations 1..n; B: the next n of the same
+  // generator.
+  const SobolResult r = sobol_indices(
+      n, sources.size(),
+      [&](std::int64_t row, bool b, std::vector<double>& u) {
+        std::vector<double> all(static_cast<std::size_t>(model.uniforms()) + 1);
+        model.simulation_uniforms(b ? n + row : row, all.data());
+        for (std::size_t i = 0; i < sources.size(); ++i) u[i] = all[static_cast<std::size_t>(sources[i].column)];
+      },
+      g, model.threads());
+  s.reason = r.reason;
+  s.rows = r.rows;
+  s.evaluations = r.evaluations;
+  if (sources.empty() && s.reason.empty()) s.reason = "no variable is random";
+  for (std::size_t i = 0; i < r.indices.size(); ++i) {
+    const SobolIndex& x = r.indices[i];
+    s.variables.push_back({sources[i].variable, x.first, x.first_low, x.first_high, x.total, x.total_low,
+                           x.total_high});
   }
   return s;
 }

@@ -88,6 +88,26 @@ class EngineSimulations final : public SimulationModel {
   std::vector<Source> sources() const override { return model().sources(); }
   void fill_normals(const Source& source, std::vector<double>& z) const override;
 
+  UniformLimitState limit_state_of(double t) const override {
+    return [this, point = model().at(t)](const double* u) {
+      typename Model::Kept kept{};
+      double r = 0.0;
+      if (model().sample(u, r, kept).fails()) return std::nan("");
+      double tj = 0.0;
+      std::int32_t texts = 0;
+      if (!model().exposure_time(kept, point, tj, texts)) return std::nan("");
+      return r - model().load(kept, point, tj);
+    };
+  }
+  int uniforms() const override { return Model::UNIFORMS; }
+  void simulation_uniforms(std::int64_t j, double* u) const override {
+    std::int32_t seed = seed_after_draws(seed_, (j - 1) * Model::UNIFORMS);
+    for (int c = 1; c <= Model::UNIFORMS; ++c) uniform_deviate(seed, u[c]);
+  }
+  double variable_value(const Source& source, double u) const override {
+    return model().variable_value(source.column, u);
+  }
+
  private:
   const Model& model() const { return engine_.model(); }
   /// out[j - 1] = f(j) for every simulation j, on the analysis' threads.

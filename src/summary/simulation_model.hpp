@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -81,6 +82,20 @@ class SimulationModel {
   virtual std::vector<Source> sources() const = 0;
   /// The source's value per simulation (0-based) into z.
   virtual void fill_normals(const Source& source, std::vector<double>& z) const = 0;
+
+  /// G at time t of one simulation drawn from the uniform numbers
+  /// u[1..uniforms()], evaluated as the series evaluates it; NaN where the
+  /// draw fails. The function may be called from several threads at once.
+  using UniformLimitState = std::function<double(const double* u)>;
+  virtual UniformLimitState limit_state_of(double t) const = 0;
+  /// Uniform numbers per simulation.
+  virtual int uniforms() const = 0;
+  /// The uniform numbers u[1..uniforms()] of simulation j >= 1 of the job's
+  /// generator (j beyond nsim() continues the stream).
+  virtual void simulation_uniforms(std::int64_t j, double* u) const = 0;
+  /// The value of a source's variable where its uniform number is u, in the
+  /// job's units; NaN where the model does not give it.
+  virtual double variable_value(const Source& source, double u) const = 0;
 
  protected:
   SimulationModel(std::int64_t nsim, int threads, const SeriesResults& results);

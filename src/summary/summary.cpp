@@ -231,6 +231,8 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
                                       model.fill_normals(source, z);
                                     },
                                     model.threads());
+  s.form = form_at(model, s.design_life);
+  s.sobol = sobol_at(model, s.design_life, options.sobol_simulations);
   return s;
 }
 
