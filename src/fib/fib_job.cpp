@@ -168,6 +168,10 @@ class FibJobReader {
       job.target_beta = number(*node, "target_beta", "a number above -8 and below 8",
                                [](double b) { return b > -TARGET_BETA_LIMIT && b < TARGET_BETA_LIMIT; });
     }
+    if (const toml::node* node = root_.get("sobol_simulations")) {
+      job.sobol_simulations = integer(*node, "sobol_simulations", "an integer from 0 to 1000000",
+                                      [](std::int64_t n) { return n >= 0 && n <= 1000000; });
+    }
     job.binder = read_setting(FibSetting::binder);
     job.exposure = read_setting(FibSetting::exposure);
     for (int v = 0; v < FIB_VARIABLES; ++v) job.inputs[v] = read_input(static_cast<FibVariable>(v), job);
@@ -213,7 +217,7 @@ class FibJobReader {
 
   void check_top_level_keys() const {
     std::vector<std::string> allowed = {"title", "model", "simulations", "seed", "times",
-                                        "target_beta", "binder", "exposure"};
+                                        "target_beta", "binder", "exposure", "sobol_simulations"};
     std::vector<std::string> variables;
     for (const FibVariableInfo& info : FIB_VARIABLES_INFO) variables.emplace_back(info.name);
     allowed.insert(allowed.end(), variables.begin(), variables.end());
