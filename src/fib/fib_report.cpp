@@ -167,7 +167,7 @@ void importance_text(std::string& out, const Summary& s) {
                            : "NOT converged: " + form.note) +
            "\n";
   }
-  if (!im.reason.empty()) out += "Correlation: not computed: " + im.reason + "\n";
+  if (!im.reason.empty()) out += "Correlation: Not computed: " + im.reason + "\n";
   const std::size_t rows = !im.reason.empty() ? form.variables.size() : im.factors.size();
   if (rows > 0) {
     out += "\nvariable  FORM alpha  alpha^2 [%]  design point   corr. rho  rho^2 [%]  Spearman\n";
