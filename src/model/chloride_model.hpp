@@ -76,6 +76,7 @@ class ChlorideModel {
   double variable_value(int, double) const { return std::nan(""); }
   CoverDistribution cover() const;
   /// S is the depth the critical content has reached: the cover itself.
+  static constexpr bool COVER_LOAD_IS_LOAD = true;
   template <typename KeptValues>
   double cover_load(const KeptValues& kept, const TimePoint& point, double tj, double /*r*/) const {
     return load(kept, point, tj);

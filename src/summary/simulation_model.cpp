@@ -81,6 +81,13 @@ class EngineSimulations final : public SimulationModel {
     const Point point(*this, t);
     each_simulation(g, [&](std::int64_t j) { return resistance(j) - point.load(j); });
   }
+  void limit_states_from_cover_loads(double t, std::vector<double>& s) const override {
+    if constexpr (Model::COVER_LOAD_IS_LOAD) {
+      each_simulation(s, [&](std::int64_t j) { return resistance(j) - s[static_cast<std::size_t>(j - 1)]; });
+    } else {
+      limit_states(t, s);
+    }
+  }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
   }

@@ -76,6 +76,9 @@ class SimulationModel {
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;
   /// Per simulation (0-based), G at time t: limit_state(j, t) for all.
   virtual void limit_states(double t, std::vector<double>& g) const = 0;
+  /// G at time t from the cover loads of cover_loads(t, s), in place: where
+  /// the model's cover load is its load, R - S without evaluating S again.
+  virtual void limit_states_from_cover_loads(double t, std::vector<double>& s) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;
 

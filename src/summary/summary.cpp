@@ -225,7 +225,7 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
     s.design_cover = design_cover(values, cover.lognormal, cover.sd, target_pf);
   }
 
-  model.limit_states(s.design_life, values);
+  model.limit_states_from_cover_loads(s.design_life, values);
   s.importance = importance_factors(std::move(values), model.sources(),
                                     [&](const SimulationModel::Source& source, std::vector<double>& z) {
                                       model.fill_normals(source, z);
