@@ -47,6 +47,7 @@ struct Item {
 /// touch than the sort itself.
 struct RankSpace {
   std::vector<Item> items, next;
+  std::vector<std::uint32_t> buckets;
 };
 
 /// The bits of float(x), mapped so that unsigned order is numeric order.
@@ -98,11 +99,72 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
   }
 }
 
+/// Mean ranks from sorted positions, as ranks() assigns them: `items` in
+/// ascending order of v.
+void assign_ranks(const std::vector<double>& v, const std::vector<Item>& items, std::vector<double>& r) {
+  const std::size_t n = v.size();
+  prepared_resize(r, n);
+  for (std::size_t i = 0; i < n;) {
+    std::size_t k = i + 1;
+    while (k < n && v[items[k].index] == v[items[i].index]) ++k;
+    const double mean_rank = 0.5 * static_cast<double>(i + 1 + k);
+    for (std::size_t m = i; m < k; ++m) r[items[m].index] = mean_rank;
+    i = k;
+  }
+}
+
+/// ranks() where `keys` are in the order of v (spread evenly over 32 bits, as
+/// the generator's states are): one bucket pass with about one key per
+/// bucket instead of three radix passes. False, with r unspecified, where
+/// the keys' order turns out not to be that of v; then ranks() must do.
+bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t>& keys, RankSpace& space,
+                   std::vector<double>& r) {
+  const std::size_t n = v.size();
+  std::vector<Item>& items = space.items;
+  prepared_resize(items, n);
+  std::vector<std::uint32_t>& start = space.buckets;
+  start.assign(n + 1, 0);
+  auto bucket = [n](std::uint32_t key) { return static_cast<std::size_t>((std::uint64_t{key} * n) >> 32); };
+  for (std::size_t i = 0; i < n; ++i) ++start[bucket(keys[i]) + 1];
+  for (std::size_t b = 1; b <= n; ++b) start[b] += start[b - 1];
+  for (std::size_t i = 0; i < n; ++i) items[start[bucket(keys[i])]++] = {keys[i], static_cast<std::uint32_t>(i)};
+  // Each bucket's few keys in order (start[b] is now the end of bucket b).
+  for (std::size_t b = 0, from = 0; b < n; from = start[b], ++b) {
+    for (std::size_t i = from + 1; i < start[b]; ++i) {
+      const Item item = items[i];
+      std::size_t k = i;
+      while (k > from && items[k - 1].key > item.key) {
+        items[k] = items[k - 1];
+        --k;
+      }
+      items[k] = item;
+    }
+  }
+  for (std::size_t i = 1; i < n; ++i) {
+    if (!(v[items[i - 1].index] <= v[items[i].index])) return false;
+  }
+  assign_ranks(v, items, r);
+  return true;
+}
+
 }  // namespace
 
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads) {
+  return importance_factors(
+      std::move(g), sources,
+      [&](const SimulationModel::Source& source, std::vector<double>& z, std::vector<std::uint32_t>&) {
+        fill(source, z);
+      },
+      threads);
+}
+
+ImportanceSummary importance_factors(
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z, std::vector<std::uint32_t>& keys)>&
+        fill,
+    int threads) {
   ImportanceSummary s;
   std::vector<std::size_t> used;
   for (std::size_t j = 0; j < g.size(); ++j) {
@@ -116,7 +178,7 @@ ImportanceSummary importance_factors(
   }
   const bool all = used.size() == g.size();
   // Only the simulations whose G is a number (in place, to spare memory).
-  auto keep_used = [&](std::vector<double>& v) {
+  auto keep_used = [&](auto& v) {
     if (all) return;
     for (std::size_t k = 0; k < used.size(); ++k) v[k] = v[used[k]];
     v.resize(used.size());
@@ -155,15 +217,17 @@ ImportanceSummary importance_factors(
   for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
     const SimulationModel::Source& source = sources[static_cast<std::size_t>(c)];
     std::vector<double> z;
+    std::vector<std::uint32_t> keys;
     std::vector<double> z_ranks;
     RankSpace space;
-    fill(source, z);
+    fill(source, z, keys);
     keep_used(z);
+    if (!keys.empty()) keep_used(keys);
     ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
     f.variable = source.variable;
     f.drives = source.drives;
     f.rho = correlation(gu, z);
-    ranks(z, space, z_ranks);
+    if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
     f.spearman = correlation(g_ranks, z_ranks);
   });
   double norm = 0;

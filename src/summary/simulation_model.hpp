@@ -83,8 +83,12 @@ class SimulationModel {
   virtual CoverDistribution cover() const = 0;
 
   virtual std::vector<Source> sources() const = 0;
-  /// The source's value per simulation (0-based) into z.
-  virtual void fill_normals(const Source& source, std::vector<double>& z) const = 0;
+  /// The source's value per simulation (0-based) into z; where `keys` is
+  /// given, also keys in the order of the values (equal keys: equal values),
+  /// for a rank sort that needs no comparison of doubles. The order holds
+  /// where the normal quantile is monotone; a caller checks it.
+  virtual void fill_normals(const Source& source, std::vector<double>& z,
+                            std::vector<std::uint32_t>* keys = nullptr) const = 0;
 
   /// G at time t of one simulation drawn from the uniform numbers
   /// u[1..uniforms()], evaluated as the series evaluates it; NaN where the

@@ -202,6 +202,14 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads = 1);
+/// The same where `fill` may also give, per simulation, keys whose order is
+/// that of the uniform numbers z came from (see fill_normals): the ranks of
+/// z then come from them, with the same bits.
+ImportanceSummary importance_factors(
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z, std::vector<std::uint32_t>& keys)>&
+        fill,
+    int threads);
 /// FORM and, where options ask for them, the Sobol indices of G at time t.
 FormSummary form_at(const SimulationModel& model, double t);
 SobolSummary sobol_at(const SimulationModel& model, double t, std::int64_t simulations);
