@@ -15,26 +15,34 @@ namespace tbx {
 
 namespace {
 
-double correlation(const std::vector<double>& x, const std::vector<double>& y) {
-  const auto n = static_cast<double>(x.size());
-  double mx = 0;
-  double my = 0;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    mx += x[i];
-    my += y[i];
+/// The mean of x and the sum of the squares of its deviations, once for the
+/// correlations of x with every source.
+struct Centered {
+  const std::vector<double>& x;
+  double mean = 0, squares = 0;
+  explicit Centered(const std::vector<double>& values) : x(values) {
+    for (const double v : x) mean += v;
+    mean /= static_cast<double>(x.size());
+    for (const double v : x) squares += (v - mean) * (v - mean);
   }
-  mx /= n;
+};
+
+double correlation(const Centered& cx, const std::vector<double>& y) {
+  const std::vector<double>& x = cx.x;
+  const auto n = static_cast<double>(x.size());
+  double my = 0;
+  for (const double v : y) my += v;
   my /= n;
+  const double mx = cx.mean;
   double sxy = 0;
-  double sxx = 0;
   double syy = 0;
   for (std::size_t i = 0; i < x.size(); ++i) {
     const double dx = x[i] - mx;
     const double dy = y[i] - my;
     sxy += dx * dy;
-    sxx += dx * dx;
     syy += dy * dy;
   }
+  const double sxx = cx.squares;
   return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 0.0;
 }
 
@@ -99,20 +107,6 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
   }
 }
 
-/// Mean ranks from sorted positions, as ranks() assigns them: `items` in
-/// ascending order of v.
-void assign_ranks(const std::vector<double>& v, const std::vector<Item>& items, std::vector<double>& r) {
-  const std::size_t n = v.size();
-  prepared_resize(r, n);
-  for (std::size_t i = 0; i < n;) {
-    std::size_t k = i + 1;
-    while (k < n && v[items[k].index] == v[items[i].index]) ++k;
-    const double mean_rank = 0.5 * static_cast<double>(i + 1 + k);
-    for (std::size_t m = i; m < k; ++m) r[items[m].index] = mean_rank;
-    i = k;
-  }
-}
-
 /// ranks() where `keys` are in the order of v (spread evenly over 32 bits, as
 /// the generator's states are): one bucket pass with about one key per
 /// bucket instead of three radix passes. False, with r unspecified, where
@@ -140,10 +134,21 @@ bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t
       items[k] = item;
     }
   }
-  for (std::size_t i = 1; i < n; ++i) {
-    if (!(v[items[i - 1].index] <= v[items[i].index])) return false;
+  // The order checked and the mean ranks of runs of equal values given in
+  // one pass.
+  prepared_resize(r, n);
+  std::size_t run = 0;
+  double previous = v[items[0].index];
+  for (std::size_t i = 1; i <= n; ++i) {
+    const double value = i < n ? v[items[i].index] : previous;
+    if (i < n && !(previous <= value)) return false;
+    if (i == n || value != previous) {
+      const double mean_rank = 0.5 * static_cast<double>(run + 1 + i);
+      for (std::size_t m = run; m < i; ++m) r[items[m].index] = mean_rank;
+      run = i;
+      previous = value;
+    }
   }
-  assign_ranks(v, items, r);
   return true;
 }
 
@@ -212,6 +217,8 @@ ImportanceSummary importance_factors(
     RankSpace space;
     ranks(gu, space, g_ranks);
   }
+  const Centered g_centered(gu);
+  const Centered rank_centered(g_ranks);
   // The sources one per task, each with its own work space.
   s.factors.resize(sources.size());
   for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
@@ -226,9 +233,9 @@ ImportanceSummary importance_factors(
     ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
     f.variable = source.variable;
     f.drives = source.drives;
-    f.rho = correlation(gu, z);
+    f.rho = correlation(g_centered, z);
     if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
-    f.spearman = correlation(g_ranks, z_ranks);
+    f.spearman = correlation(rank_centered, z_ranks);
   });
   double norm = 0;
   for (const ImportanceFactor& f : s.factors) norm += f.rho * f.rho;
