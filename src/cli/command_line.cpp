@@ -68,6 +68,18 @@ const std::vector<OptionRule>& option_table() {
          if (years < 0) throw UsageError("--design-life: expected a number of years, not negative, got '" + v + "'");
          c.design_life = years;
        }},
+      {"--sobol", "", true,
+       [](CommandLine& c, const std::string& v) {
+         errno = 0;
+         char* end = nullptr;
+         const long long n = std::strtoll(v.c_str(), &end, 10);
+         if (v.empty() || end != v.c_str() + v.size() || errno == ERANGE || n < 1 || n > MAX_SOBOL_SIMULATIONS) {
+           throw UsageError("--sobol: expected a whole number from 1 to " + std::to_string(MAX_SOBOL_SIMULATIONS) +
+                            ", got '" + v + "'");
+         }
+         c.sobol_simulations = n;
+         c.summary = true;
+       }},
       {"--threads", "", true, [](CommandLine& c, const std::string& v) { c.threads = parse_count("--threads", v); }},
       {"--no-sync", "", false, [](CommandLine& c, const std::string&) { c.no_sync = true; }},
   };
@@ -149,6 +161,8 @@ std::string help_text() {
          "      --summary         also write jobname_summary.json and jobname_summary.csv\n"
          "      --target-beta B   target reliability index for the summary (default 1.3)\n"
          "      --design-life Y   design life in years for the summary (default: last time)\n"
+         "      --sobol N         with the summary (implied), Sobol indices from two samples\n"
+         "                        of N simulations each, at the design life\n"
          "      --threads N       use N threads (default: every available CPU)\n"
          "      --no-sync         do not flush the files to disk before exiting (for a\n"
          "                        study that syncs its folder once at the end)\n"

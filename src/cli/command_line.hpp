@@ -24,6 +24,9 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// The most simulations per Sobol sample: each row keeps k + 2 values of G.
+inline constexpr std::int64_t MAX_SOBOL_SIMULATIONS = 1000000;
+
 struct CommandLine {
   enum class Action { run, help, version, check };
   Action action = Action::run;
@@ -37,6 +40,8 @@ struct CommandLine {
   std::optional<double> target_beta;
   /// Absent: the last time point of the series.
   std::optional<double> design_life;
+  /// Rows of each sample of the Sobol indices; 0: none (a fib job may ask).
+  std::int64_t sobol_simulations = 0;
   /// 0: every CPU the process may run on.
   int threads = 0;
   /// Leave flushing the run's files to disk to the caller.

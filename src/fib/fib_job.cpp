@@ -195,6 +195,12 @@ class FibJobReader {
                                  [](double b) { return b > -TARGET_BETA_LIMIT && b < TARGET_BETA_LIMIT; });
       }
     });
+    guarded([&] {
+      if (const toml::node* node = root_.get("sobol_simulations")) {
+        job.sobol_simulations = integer(*node, "sobol_simulations", "an integer from 0 to 1000000",
+                                        [](std::int64_t n) { return n >= 0 && n <= 1000000; });
+      }
+    });
     binder_read_ = guarded([&] { job.binder = read_setting(FibSetting::binder); });
     exposure_read_ = guarded([&] { job.exposure = read_setting(FibSetting::exposure); });
     for (int v = 0; v < FIB_VARIABLES; ++v) {
@@ -265,7 +271,7 @@ class FibJobReader {
 
   void check_top_level_keys() {
     std::vector<std::string> allowed = {"title", "model", "simulations", "seed", "times",
-                                        "target_beta", "binder", "exposure"};
+                                        "target_beta", "binder", "exposure", "sobol_simulations"};
     std::vector<std::string> variables;
     for (const FibVariableInfo& info : FIB_VARIABLES_INFO) variables.emplace_back(info.name);
     const std::string expected_keys =

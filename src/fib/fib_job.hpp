@@ -51,6 +51,8 @@ struct FibJob {
   std::int32_t seed = 0;
   std::vector<double> times;  ///< years, positive, strictly increasing
   double target_beta = 1.3;
+  /// Rows of each sample of the Sobol indices in the summary; 0: none.
+  std::int64_t sobol_simulations = 0;
   std::string binder;    ///< "CEM I", "fly ash", "slag"; empty: not given
   std::string exposure;  ///< "splash", "tidal", "submerged", "spray"; empty: not given
   std::array<FibInput, FIB_VARIABLES> inputs;

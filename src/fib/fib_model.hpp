@@ -82,7 +82,11 @@ class FibModel {
   bool age_shared() const { return false; }
   double unit_load(double) const { return std::nan(""); }
   std::vector<RandomSource> sources() const;
+  /// The variable of uniform number `column` (1-based) where that number is u.
+  double variable_value(int column, double u) const { return samplers_[static_cast<std::size_t>(column - 1)].quantile(u); }
   CoverDistribution cover() const;
+  /// The cover load is a depth, the load a content.
+  static constexpr bool COVER_LOAD_IS_LOAD = false;
   /// The depth at which C reaches Ccrit at tj: the simulation fails where the
   /// cover is at most this. +infinity where every cover fails, -infinity
   /// where none does. `r` is Ccrit.

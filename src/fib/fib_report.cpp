@@ -157,20 +157,62 @@ void design_cover_text(std::string& out, const Summary& s) {
 void importance_text(std::string& out, const Summary& s) {
   heading(out, "Importance at " + shortest_number(s.design_life) + " years");
   const ImportanceSummary& im = s.importance;
-  if (!im.reason.empty()) {
-    out += "Not computed: " + im.reason + "\n";
+  const FormSummary& form = s.form;
+  if (!form.reason.empty()) {
+    out += "FORM: no design point: " + form.reason + "\n";
+  } else {
+    out += "FORM: beta " + bounded(form.beta, 3) + " (Pf " + shortest_text(form.pf, 3) + " %), " +
+           (form.converged ? "converged in " + std::to_string(form.iterations) + " iterations"
+                           : "NOT converged: " + form.note) +
+           "\n";
+  }
+  if (!im.reason.empty()) out += "Correlation: Not computed: " + im.reason + "\n";
+  const std::size_t rows = !im.reason.empty() ? form.variables.size() : im.factors.size();
+  if (rows > 0) {
+    out += "\nvariable  FORM alpha  alpha^2 [%]  design point   corr. rho  rho^2 [%]  Spearman\n";
+    for (std::size_t i = 0; i < rows; ++i) {
+      std::string line;
+      const bool has_form = i < form.variables.size();
+      const bool has_rho = im.reason.empty() && i < im.factors.size();
+      cell(line, has_rho ? im.factors[i].variable : form.variables[i].variable, 9);
+      number_cell(line, has_form ? form.variables[i].alpha : std::nan(""), 11, 3);
+      number_cell(line, has_form ? 100 * form.variables[i].alpha * form.variables[i].alpha : std::nan(""), 13, 1);
+      number_cell(line, has_form ? form.variables[i].value : std::nan(""), 14, 4);
+      number_cell(line, has_rho ? im.factors[i].rho : std::nan(""), 12, 3);
+      number_cell(line, has_rho ? 100 * im.factors[i].rho * im.factors[i].rho : std::nan(""), 11, 1);
+      number_cell(line, has_rho ? im.factors[i].spearman : std::nan(""), 10, 3);
+      out += line + "\n";
+    }
+  }
+  if (im.reason.empty()) {
+    out += "Sum of rho^2: " + fixed(im.rho_squared_sum, 3) + " (1 where G is linear in normal variables)\n";
+  }
+  out +=
+      "FORM alpha = u*/beta at the design point u* = Phi^-1(F(x*)): positive for a load, negative for a\n"
+      "resistance; the alpha^2 add up to 100 %. rho: correlation of G with each variable's normal score\n"
+      "over the simulations (positive for a resistance); Spearman: its rank correlation.\n";
+  const SobolSummary& so = s.sobol;
+  if (so.simulations <= 0) return;
+  out += "\nSobol indices (" + std::to_string(so.simulations) + " simulations per sample, " +
+         std::to_string(so.evaluations) + " evaluations of G)\n";
+  if (!so.reason.empty()) {
+    out += "Not computed: " + so.reason + "\n";
     return;
   }
-  out += "variable   share [%]    alpha   Spearman\n";
-  for (const ImportanceFactor& f : im.factors) {
+  out += "variable    first  95 % interval        total  95 % interval\n";
+  for (const SobolVariable& v : so.variables) {
     std::string line;
-    cell(line, f.variable, 9);
-    number_cell(line, f.share, 10, 1);
-    number_cell(line, f.alpha, 9, 3);
-    number_cell(line, f.spearman, 11, 3);
+    cell(line, v.variable, 9);
+    number_cell(line, v.first, 8, 3);
+    line += "  ";
+    std::string interval = "[" + fixed(v.first_low, 3) + ", " + fixed(v.first_high, 3) + "]";
+    cell(line, interval, 17);
+    number_cell(line, v.total, 8, 3);
+    line += "  [" + fixed(v.total_low, 3) + ", " + fixed(v.total_high, 3) + "]";
     out += line + "\n";
   }
-  out += "share: alpha squared, the part of the variance of G each variable explains in a linear view.\n";
+  out += "first: share of the variance of G due to the variable alone; total: with all its interactions.\n"
+         "Intervals: Monte Carlo uncertainty of the estimate only.\n";
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ void run_fib_job(const Folder& folder, const std::string& base, const RunOptions
   SummaryOptions summary_options = options.summary_options;
   summary_options.target_beta = options.target_beta.value_or(job.target_beta);
   check_design_life(job.times, summary_options);
+  if (summary_options.sobol_simulations == 0) summary_options.sobol_simulations = job.sobol_simulations;
   const FibModel model(job);
   check_memory(series_memory_needed(static_cast<double>(job.simulations), static_cast<double>(job.times.size()),
                                     kept_per_simulation(model), summary_bytes_per_simulation(model, options.threads)));

@@ -33,13 +33,14 @@ double kept_per_simulation(const Model& model) {
 /// Bytes per simulation of the summary of `model` on `threads` threads: what
 /// it keeps beside the series, the indices of the simulations it ranks, and
 /// the work space of each importance task running at once (one per random
-/// source): the normals of its source, their ranks and the two buffers of
-/// the rank sort.
+/// source): the normals of its source, their ranks, the two buffers of
+/// the rank sort and the generator's states with their buckets (four bytes
+/// each).
 template <class Model>
 double summary_bytes_per_simulation(const Model& model, int threads) {
   const double sources = static_cast<double>(model.sources().size());
   const double tasks = std::max(1.0, std::min(static_cast<double>(threads_to_use(threads)), sources));
-  return SUMMARY_BYTES_PER_SIMULATION + sizeof(std::size_t) + tasks * 4 * sizeof(double);
+  return SUMMARY_BYTES_PER_SIMULATION + sizeof(std::size_t) + tasks * 5 * sizeof(double);
 }
 
 /// Bytes the process can have: physical memory plus swap, or less under an

@@ -194,6 +194,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     options.target_beta = command.target_beta;
     options.summary_options.target_beta = command.target_beta.value_or(options.summary_options.target_beta);
     options.summary_options.design_life = command.design_life;
+    options.summary_options.sobol_simulations = command.sobol_simulations;
     options.sync = !command.no_sync;
     run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
     // A run whose progress could not be written is not reported as complete.

@@ -72,8 +72,11 @@ class ChlorideModel {
   double unit_load(double t) const;
   /// One per random input, and column 8 always: it drives the model factor.
   std::vector<RandomSource> sources() const;
+  /// Not given: a source may drive several quantities (NaN).
+  double variable_value(int, double) const { return std::nan(""); }
   CoverDistribution cover() const;
   /// S is the depth the critical content has reached: the cover itself.
+  static constexpr bool COVER_LOAD_IS_LOAD = true;
   template <typename KeptValues>
   double cover_load(const KeptValues& kept, const TimePoint& point, double tj, double /*r*/) const {
     return load(kept, point, tj);

@@ -42,6 +42,8 @@
 //   double initiation_time(const K& kept, double r) const;
 //                                        when G first becomes negative, in
 //                                        closed form; NaN: search for it
+//   static constexpr bool COVER_LOAD_IS_LOAD;
+//                                        whether cover_load() is load()
 //   double cover_load(const K& kept, const TimePoint&, double tj, double r) const;
 //                                        the cover, mm, below which the
 //                                        simulation (resistance r) fails at tj

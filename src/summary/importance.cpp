@@ -6,32 +6,43 @@
 
 #include "core/parallel.hpp"
 #include "summary/prepared_vector.hpp"
+#include "prob/normal.hpp"
+#include "summary/form.hpp"
+#include "summary/sobol.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {
 
 namespace {
 
-double correlation(const std::vector<double>& x, const std::vector<double>& y) {
-  const auto n = static_cast<double>(x.size());
-  double mx = 0;
-  double my = 0;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    mx += x[i];
-    my += y[i];
+/// The mean of x and the sum of the squares of its deviations, once for the
+/// correlations of x with every source.
+struct Centered {
+  const std::vector<double>& x;
+  double mean = 0, squares = 0;
+  explicit Centered(const std::vector<double>& values) : x(values) {
+    for (const double v : x) mean += v;
+    mean /= static_cast<double>(x.size());
+    for (const double v : x) squares += (v - mean) * (v - mean);
   }
-  mx /= n;
+};
+
+double correlation(const Centered& cx, const std::vector<double>& y) {
+  const std::vector<double>& x = cx.x;
+  const auto n = static_cast<double>(x.size());
+  double my = 0;
+  for (const double v : y) my += v;
   my /= n;
+  const double mx = cx.mean;
   double sxy = 0;
-  double sxx = 0;
   double syy = 0;
   for (std::size_t i = 0; i < x.size(); ++i) {
     const double dx = x[i] - mx;
     const double dy = y[i] - my;
     sxy += dx * dy;
-    sxx += dx * dx;
     syy += dy * dy;
   }
+  const double sxx = cx.squares;
   return sxx > 0 && syy > 0 ? sxy / std::sqrt(sxx * syy) : 0.0;
 }
 
@@ -44,6 +55,7 @@ struct Item {
 /// touch than the sort itself.
 struct RankSpace {
   std::vector<Item> items, next;
+  std::vector<std::uint32_t> buckets;
 };
 
 /// The bits of float(x), mapped so that unsigned order is numeric order.
@@ -95,11 +107,69 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
   }
 }
 
+/// ranks() where `keys` are in the order of v (spread evenly over 32 bits, as
+/// the generator's states are): one bucket pass with about one key per
+/// bucket instead of three radix passes. False, with r unspecified, where
+/// the keys' order turns out not to be that of v; then ranks() must do.
+bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t>& keys, RankSpace& space,
+                   std::vector<double>& r) {
+  const std::size_t n = v.size();
+  std::vector<Item>& items = space.items;
+  prepared_resize(items, n);
+  std::vector<std::uint32_t>& start = space.buckets;
+  start.assign(n + 1, 0);
+  auto bucket = [n](std::uint32_t key) { return static_cast<std::size_t>((std::uint64_t{key} * n) >> 32); };
+  for (std::size_t i = 0; i < n; ++i) ++start[bucket(keys[i]) + 1];
+  for (std::size_t b = 1; b <= n; ++b) start[b] += start[b - 1];
+  for (std::size_t i = 0; i < n; ++i) items[start[bucket(keys[i])]++] = {keys[i], static_cast<std::uint32_t>(i)};
+  // Each bucket's few keys in order (start[b] is now the end of bucket b).
+  for (std::size_t b = 0, from = 0; b < n; from = start[b], ++b) {
+    for (std::size_t i = from + 1; i < start[b]; ++i) {
+      const Item item = items[i];
+      std::size_t k = i;
+      while (k > from && items[k - 1].key > item.key) {
+        items[k] = items[k - 1];
+        --k;
+      }
+      items[k] = item;
+    }
+  }
+  // The order checked and the mean ranks of runs of equal values given in
+  // one pass.
+  prepared_resize(r, n);
+  std::size_t run = 0;
+  double previous = v[items[0].index];
+  for (std::size_t i = 1; i <= n; ++i) {
+    const double value = i < n ? v[items[i].index] : previous;
+    if (i < n && !(previous <= value)) return false;
+    if (i == n || value != previous) {
+      const double mean_rank = 0.5 * static_cast<double>(run + 1 + i);
+      for (std::size_t m = run; m < i; ++m) r[items[m].index] = mean_rank;
+      run = i;
+      previous = value;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads) {
+  return importance_factors(
+      std::move(g), sources,
+      [&](const SimulationModel::Source& source, std::vector<double>& z, std::vector<std::uint32_t>&) {
+        fill(source, z);
+      },
+      threads);
+}
+
+ImportanceSummary importance_factors(
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z, std::vector<std::uint32_t>& keys)>&
+        fill,
+    int threads) {
   ImportanceSummary s;
   std::vector<std::size_t> used;
   for (std::size_t j = 0; j < g.size(); ++j) {
@@ -113,7 +183,7 @@ ImportanceSummary importance_factors(
   }
   const bool all = used.size() == g.size();
   // Only the simulations whose G is a number (in place, to spare memory).
-  auto keep_used = [&](std::vector<double>& v) {
+  auto keep_used = [&](auto& v) {
     if (all) return;
     for (std::size_t k = 0; k < used.size(); ++k) v[k] = v[used[k]];
     v.resize(used.size());
@@ -147,31 +217,122 @@ ImportanceSummary importance_factors(
     RankSpace space;
     ranks(gu, space, g_ranks);
   }
+  const Centered g_centered(gu);
+  const Centered rank_centered(g_ranks);
   // The sources one per task, each with its own work space.
   s.factors.resize(sources.size());
   for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
     const SimulationModel::Source& source = sources[static_cast<std::size_t>(c)];
     std::vector<double> z;
+    std::vector<std::uint32_t> keys;
     std::vector<double> z_ranks;
     RankSpace space;
-    fill(source, z);
+    fill(source, z, keys);
     keep_used(z);
+    if (!keys.empty()) keep_used(keys);
     ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
     f.variable = source.variable;
     f.drives = source.drives;
-    f.alpha = correlation(gu, z);
-    ranks(z, space, z_ranks);
-    f.spearman = correlation(g_ranks, z_ranks);
+    f.rho = correlation(g_centered, z);
+    if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
+    f.spearman = correlation(rank_centered, z_ranks);
   });
   double norm = 0;
-  for (const ImportanceFactor& f : s.factors) norm += f.alpha * f.alpha;
-  // The correlations of a limit state that is linear in independent normal
-  // variables are the direction cosines themselves; otherwise they are scaled
-  // to unit length, so that the shares add up to 100 %.
+  for (const ImportanceFactor& f : s.factors) norm += f.rho * f.rho;
+  s.rho_squared_sum = norm;
+  // The former measure: the correlations scaled to unit length.
   norm = std::sqrt(norm);
   for (ImportanceFactor& f : s.factors) {
-    if (norm > 0) f.alpha /= norm;
-    f.share = 100 * f.alpha * f.alpha;
+    f.scaled = norm > 0 ? f.rho / norm : f.rho;
+    f.share = 100 * f.scaled * f.scaled;
+  }
+  return s;
+}
+
+namespace {
+
+/// The uniform number of a standard normal value, as accurate in the upper
+/// tail as in the lower; beyond 8 the uniform would round to 0 or 1.
+double uniform_of(double z) {
+  z = std::min(8.0, std::max(-8.0, z));
+  return z > 0 ? 1 - normal_cdf(-z) : normal_cdf(z);
+}
+
+/// G of the sources' uniform numbers, the other columns at their median.
+class SourceLimitState {
+ public:
+  SourceLimitState(const SimulationModel& model, double t)
+      : g_(model.limit_state_of(t)), sources_(model.sources()), uniforms_(model.uniforms()) {}
+  const std::vector<SimulationModel::Source>& sources() const { return sources_; }
+  double operator()(const std::vector<double>& u) const {
+    std::vector<double> all(static_cast<std::size_t>(uniforms_) + 1, 0.5);
+    for (std::size_t i = 0; i < sources_.size(); ++i) all[static_cast<std::size_t>(sources_[i].column)] = u[i];
+    return g_(all.data());
+  }
+
+ private:
+  SimulationModel::UniformLimitState g_;
+  std::vector<SimulationModel::Source> sources_;
+  int uniforms_;
+};
+
+}  // namespace
+
+FormSummary form_at(const SimulationModel& model, double t) {
+  const SourceLimitState g(model, t);
+  const std::vector<SimulationModel::Source>& sources = g.sources();
+  const FormResult r = form_search(
+      [&](const std::vector<double>& z) {
+        std::vector<double> u(z.size());
+        for (std::size_t i = 0; i < z.size(); ++i) u[i] = uniform_of(z[i]);
+        return g(u);
+      },
+      sources.size());
+  FormSummary s;
+  s.reason = r.reason;
+  s.converged = r.converged;
+  s.note = r.note;
+  s.iterations = r.iterations;
+  s.evaluations = r.evaluations;
+  s.beta = r.beta;
+  s.pf = 100 * normal_cdf(-r.beta);
+  if (!r.reason.empty()) return s;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    FormVariable v;
+    v.variable = sources[i].variable;
+    v.u = r.u[i];
+    v.alpha = r.alpha[i];
+    v.value = model.variable_value(sources[i], uniform_of(r.u[i]));
+    s.variables.push_back(v);
+  }
+  return s;
+}
+
+SobolSummary sobol_at(const SimulationModel& model, double t, std::int64_t simulations) {
+  SobolSummary s;
+  s.simulations = simulations;
+  if (simulations <= 0) return s;
+  const SourceLimitState g(model, t);
+  const std::vector<SimulationModel::Source>& sources = g.sources();
+  const std::int64_t n = simulations;
+  // Sample A: the series' own simulations 1..n; B: the next n of the same
+  // generator.
+  const SobolResult r = sobol_indices(
+      n, sources.size(),
+      [&](std::int64_t row, bool b, std::vector<double>& u) {
+        std::vector<double> all(static_cast<std::size_t>(model.uniforms()) + 1);
+        model.simulation_uniforms(b ? n + row : row, all.data());
+        for (std::size_t i = 0; i < sources.size(); ++i) u[i] = all[static_cast<std::size_t>(sources[i].column)];
+      },
+      g, model.threads());
+  s.reason = r.reason;
+  s.rows = r.rows;
+  s.evaluations = r.evaluations;
+  if (sources.empty() && s.reason.empty()) s.reason = "no variable is random";
+  for (std::size_t i = 0; i < r.indices.size(); ++i) {
+    const SobolIndex& x = r.indices[i];
+    s.variables.push_back({sources[i].variable, x.first, x.first_low, x.first_high, x.total, x.total_low,
+                           x.total_high});
   }
   return s;
 }

@@ -81,12 +81,40 @@ class EngineSimulations final : public SimulationModel {
     const Point point(*this, t);
     each_simulation(g, [&](std::int64_t j) { return resistance(j) - point.load(j); });
   }
+  void limit_states_from_cover_loads(double t, std::vector<double>& s) const override {
+    if constexpr (Model::COVER_LOAD_IS_LOAD) {
+      each_simulation(s, [&](std::int64_t j) { return resistance(j) - s[static_cast<std::size_t>(j - 1)]; });
+    } else {
+      limit_states(t, s);
+    }
+  }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
   }
   CoverDistribution cover() const override { return model().cover(); }
   std::vector<Source> sources() const override { return model().sources(); }
-  void fill_normals(const Source& source, std::vector<double>& z) const override;
+  void fill_normals(const Source& source, std::vector<double>& z,
+                    std::vector<std::uint32_t>* keys) const override;
+
+  UniformLimitState limit_state_of(double t) const override {
+    return [this, point = model().at(t)](const double* u) {
+      typename Model::Kept kept{};
+      double r = 0.0;
+      if (model().sample(u, r, kept).fails()) return std::nan("");
+      double tj = 0.0;
+      std::int32_t texts = 0;
+      if (!model().exposure_time(kept, point, tj, texts)) return std::nan("");
+      return r - model().load(kept, point, tj);
+    };
+  }
+  int uniforms() const override { return Model::UNIFORMS; }
+  void simulation_uniforms(std::int64_t j, double* u) const override {
+    std::int32_t seed = seed_after_draws(seed_, (j - 1) * Model::UNIFORMS);
+    for (int c = 1; c <= Model::UNIFORMS; ++c) uniform_deviate(seed, u[c]);
+  }
+  double variable_value(const Source& source, double u) const override {
+    return model().variable_value(source.column, u);
+  }
 
  private:
   const Model& model() const { return engine_.model(); }
@@ -136,7 +164,8 @@ class EngineSimulations final : public SimulationModel {
 };
 
 template <typename Model>
-void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<double>& z) const {
+void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<double>& z,
+                                           std::vector<std::uint32_t>* keys) const {
   // The uniform number of column c in simulation j is draw
   // UNIFORMS (j - 1) + c of the generator: from the first one on, each is
   // the one before times 16807^UNIFORMS modulo 2^31 - 1.
@@ -152,23 +181,46 @@ void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<do
   // input received is that folded value; other inputs are exact inversions
   // of their numbers. For correlations the fast quantile is exact enough.
   const double folded = std::sqrt(2.0) * normal_core(1.0);
+  // Keys: twice the state; a folded value sits just after the largest state
+  // whose quantile does not exceed it (found by bisection on the states).
+  auto key_after = [&](double value) {
+    std::uint64_t low = 0, high = MODULUS;  // quantile(low) <= value < quantile(high)
+    while (high - low > 1) {
+      const std::uint64_t mid = (low + high) / 2;
+      (normal_quantile_fast(static_cast<double>(mid) * PM_SCALE) <= value ? low : high) = mid;
+    }
+    return static_cast<std::uint32_t>(2 * low + 1);
+  };
+  std::uint32_t low_key = 0, high_key = 0;
+  if (keys) {
+    prepared_resize(*keys, static_cast<std::size_t>(nsim()));
+    if (source.folded) {
+      low_key = key_after(-folded);
+      high_key = key_after(folded);
+    }
+  }
   prepared_resize(z, static_cast<std::size_t>(nsim()));
   for (std::int64_t j = 0; j < nsim(); ++j) {
     u = static_cast<double>(state) * PM_SCALE;
+    const auto key = static_cast<std::uint32_t>(2 * state);
     // state * step modulo 2^31 - 1, without a division: 2^31 is 1 modulo it.
     const std::uint64_t product = state * step;
     state = (product & MODULUS) + (product >> 31);
     if (state >= MODULUS) state -= MODULUS;
     const double y = 2.0 * u - 1.0;
     double v = 0;
+    std::uint32_t k = key;
     if (source.folded && y < -0.999) {
       v = -folded;
+      k = low_key;
     } else if (source.folded && y > 0.999) {
       v = folded;
+      k = high_key;
     } else {
       v = normal_quantile_fast(u);
     }
     z[static_cast<std::size_t>(j)] = v;
+    if (keys) (*keys)[static_cast<std::size_t>(j)] = k;
   }
 }
 

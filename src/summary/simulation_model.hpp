@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,12 +76,33 @@ class SimulationModel {
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;
   /// Per simulation (0-based), G at time t: limit_state(j, t) for all.
   virtual void limit_states(double t, std::vector<double>& g) const = 0;
+  /// G at time t from the cover loads of cover_loads(t, s), in place: where
+  /// the model's cover load is its load, R - S without evaluating S again.
+  virtual void limit_states_from_cover_loads(double t, std::vector<double>& s) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;
 
   virtual std::vector<Source> sources() const = 0;
-  /// The source's value per simulation (0-based) into z.
-  virtual void fill_normals(const Source& source, std::vector<double>& z) const = 0;
+  /// The source's value per simulation (0-based) into z; where `keys` is
+  /// given, also keys in the order of the values (equal keys: equal values),
+  /// for a rank sort that needs no comparison of doubles. The order holds
+  /// where the normal quantile is monotone; a caller checks it.
+  virtual void fill_normals(const Source& source, std::vector<double>& z,
+                            std::vector<std::uint32_t>* keys = nullptr) const = 0;
+
+  /// G at time t of one simulation drawn from the uniform numbers
+  /// u[1..uniforms()], evaluated as the series evaluates it; NaN where the
+  /// draw fails. The function may be called from several threads at once.
+  using UniformLimitState = std::function<double(const double* u)>;
+  virtual UniformLimitState limit_state_of(double t) const = 0;
+  /// Uniform numbers per simulation.
+  virtual int uniforms() const = 0;
+  /// The uniform numbers u[1..uniforms()] of simulation j >= 1 of the job's
+  /// generator (j beyond nsim() continues the stream).
+  virtual void simulation_uniforms(std::int64_t j, double* u) const = 0;
+  /// The value of a source's variable where its uniform number is u, in the
+  /// job's units; NaN where the model does not give it.
+  virtual double variable_value(const Source& source, double u) const = 0;
 
  protected:
   SimulationModel(std::int64_t nsim, int threads, const SeriesResults& results);

@@ -225,12 +225,13 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
     s.design_cover = design_cover(values, cover.lognormal, cover.sd, target_pf);
   }
 
-  model.limit_states(s.design_life, values);
+  model.limit_states_from_cover_loads(s.design_life, values);
   s.importance = importance_factors(std::move(values), model.sources(),
-                                    [&](const SimulationModel::Source& source, std::vector<double>& z) {
-                                      model.fill_normals(source, z);
-                                    },
+                                    [&](const SimulationModel::Source& source, std::vector<double>& z,
+                                        std::vector<std::uint32_t>& keys) { model.fill_normals(source, z, &keys); },
                                     model.threads());
+  s.form = form_at(model, s.design_life);
+  s.sobol = sobol_at(model, s.design_life, options.sobol_simulations);
   return s;
 }
 

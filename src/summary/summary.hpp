@@ -17,6 +17,8 @@ struct SummaryOptions {
   double target_beta = 1.3;
   /// Absent: the last time point.
   std::optional<double> design_life;
+  /// Rows of each pick-freeze sample for the Sobol indices; 0: none.
+  std::int64_t sobol_simulations = 0;
 };
 
 /// What the summary keeps per simulation beyond the series: the first
@@ -66,16 +68,56 @@ struct ServiceLifeSummary {
   std::string cornell_reason;           ///< why, where "undefined"
 };
 
+/// The correlation measure: rho, Pearson's correlation of G with the normal
+/// score of a variable's uniform number, and Spearman's rank correlation.
+/// For a G linear in independent normal variables rho is the FORM direction
+/// cosine (with the sign of a resistance positive); otherwise it is a
+/// measure of its own, and the rho^2 need not add up to 1.
 struct ImportanceFactor {
   std::string variable;
   std::vector<std::string> drives;
-  double alpha = 0, share = 0, spearman = 0;
+  double rho = 0, spearman = 0;
+  /// rho / sqrt(sum of rho^2) and its square in percent: the former alpha
+  /// and share, forced to add up to 100 %; kept for the scripts that read them.
+  double scaled = 0, share = 0;
 };
 
 struct ImportanceSummary {
   std::string reason;
   std::int64_t used = 0;  ///< simulations whose G is a number
+  double rho_squared_sum = 0;
   std::vector<ImportanceFactor> factors;
+};
+
+/// FORM at the design life (see form.hpp).
+struct FormVariable {
+  std::string variable;
+  double u = 0;      ///< design point, standard normal
+  double value = 0;  ///< design point in the job's units; NaN where the model does not give it
+  double alpha = 0;  ///< direction cosine, u / beta: positive for a load
+};
+
+struct FormSummary {
+  std::string reason;  ///< non-empty where there is no design point: why
+  bool converged = false;
+  std::string note;  ///< where not converged
+  int iterations = 0, evaluations = 0;
+  double beta = 0, pf = 0;  ///< pf = Phi(-beta), percent
+  std::vector<FormVariable> variables;
+};
+
+/// Sobol indices at the design life (see sobol.hpp), on request.
+struct SobolVariable {
+  std::string variable;
+  double first = 0, first_low = 0, first_high = 0;
+  double total = 0, total_low = 0, total_high = 0;
+};
+
+struct SobolSummary {
+  std::int64_t simulations = 0;  ///< rows of each sample; 0: not requested
+  std::string reason;
+  std::int64_t rows = 0, evaluations = 0;
+  std::vector<SobolVariable> variables;
 };
 
 struct CoverPoint {
@@ -99,6 +141,8 @@ struct Summary {
   InitiationSummary initiation;
   ServiceLifeSummary service_life;
   ImportanceSummary importance;
+  FormSummary form;
+  SobolSummary sobol;
   DesignCoverSummary design_cover;
 };
 
@@ -158,6 +202,17 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
 ImportanceSummary importance_factors(
     std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
     const std::function<void(const SimulationModel::Source&, std::vector<double>& z)>& fill, int threads = 1);
+/// The same where `fill` may also give, per simulation, keys whose order is
+/// that of the uniform numbers z came from (see fill_normals): the ranks of
+/// z then come from them, with the same bits.
+ImportanceSummary importance_factors(
+    std::vector<double> g, const std::vector<SimulationModel::Source>& sources,
+    const std::function<void(const SimulationModel::Source&, std::vector<double>& z, std::vector<std::uint32_t>& keys)>&
+        fill,
+    int threads);
+/// FORM and, where options ask for them, the Sobol indices of G at time t.
+FormSummary form_at(const SimulationModel& model, double t);
+SobolSummary sobol_at(const SimulationModel& model, double t, std::int64_t simulations);
 /// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
 /// Carlo on a normal or lognormal cover of standard deviation sd.
 DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf);

@@ -191,10 +191,71 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
       out += "[";
       for (std::size_t k = 0; k < f.drives.size(); ++k) out += (k == 0 ? "" : ", ") + quoted(f.drives[k]);
       out += "]";
-      m.number("alpha", f.alpha).number("share", f.share).number("spearman", f.spearman);
+      m.number("rho", f.rho).number("spearman", f.spearman);
+      m.number("alpha", f.scaled).number("share", f.share);
       m.close();
     }
     out += "\n  ]";
+    top.number("importance_rho_squared_sum", s.importance.rho_squared_sum);
+  }
+  top.text("importance_definition",
+           "rho: correlation of G with each variable's normal score at the design life; spearman: rank "
+           "correlation; alpha = rho / sqrt(importance_rho_squared_sum) and share = 100 alpha^2: the same, "
+           "forced to add up to 100 %, not FORM direction cosines");
+  top.key("form");
+  out += "{";
+  {
+    const FormSummary& f = s.form;
+    Members m(out, 4);
+    if (!f.reason.empty()) m.text("reason", f.reason);
+    m.number("beta", f.beta).number("pf", f.pf);
+    m.key("converged");
+    out += f.converged ? "true" : "false";
+    if (!f.note.empty()) m.text("note", f.note);
+    m.count("iterations", f.iterations).count("evaluations", f.evaluations);
+    m.key("variables");
+    out += "[";
+    for (std::size_t i = 0; i < f.variables.size(); ++i) {
+      const FormVariable& v = f.variables[i];
+      out += i == 0 ? "\n      {" : ",\n      {";
+      Members e(out, 8);
+      e.text("variable", v.variable).number("alpha", v.alpha).number("u", v.u).number("value", v.value);
+      e.close();
+    }
+    out += f.variables.empty() ? "]" : "\n    ]";
+    m.text("definition",
+           "design point nearest the origin of u = Phi^-1(F(x)); beta signed by G at the medians; "
+           "alpha = u / beta = -grad G / |grad G|: positive for a load, negative for a resistance; value: x at "
+           "the design point, null where the model does not give it");
+    m.close();
+  }
+  if (s.sobol.simulations > 0) {
+    top.key("sobol");
+    out += "{";
+    const SobolSummary& so = s.sobol;
+    Members m(out, 4);
+    m.count("simulations", so.simulations).count("rows", so.rows).count("evaluations", so.evaluations);
+    if (!so.reason.empty()) m.text("reason", so.reason);
+    m.key("variables");
+    out += "[";
+    for (std::size_t i = 0; i < so.variables.size(); ++i) {
+      const SobolVariable& v = so.variables[i];
+      out += i == 0 ? "\n      {" : ",\n      {";
+      Members e(out, 8);
+      e.text("variable", v.variable)
+          .number("first", v.first)
+          .number("first_low", v.first_low)
+          .number("first_high", v.first_high)
+          .number("total", v.total)
+          .number("total_low", v.total_low)
+          .number("total_high", v.total_high);
+      e.close();
+    }
+    out += so.variables.empty() ? "]" : "\n    ]";
+    m.text("definition",
+           "first-order (Saltelli) and total (Jansen) Sobol indices of G at the design life by pick-freeze "
+           "sampling; low/high: 95 % interval of Monte Carlo uncertainty");
+    m.close();
   }
 
   top.key("design_cover");

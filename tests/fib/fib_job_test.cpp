@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"UnknownModel", job_text(3, "model = \"classic\""), "pier.toml:3: model: expected \"fib\", got \"classic\""},
         {"TypoAtTopLevel", job_text(4, "simulation = 1000"),
          "pier.toml:4: simulation: unknown key; expected title, model, simulations, seed, times, target_beta, "
-         "binder, exposure or a variable (a, dx, D_RCM0, alpha, be, T, Cs_dx, C0, Ccrit, kt)"},
+         "binder, exposure, sobol_simulations or a variable (a, dx, D_RCM0, alpha, be, T, Cs_dx, C0, Ccrit, kt)"},
         {"NoSimulations", job_text(4, "simulations = 0"),
          "pier.toml:4: simulations: expected an integer >= 1, got 0"},
         {"SimulationsNotInteger", job_text(4, "simulations = 1e5"),

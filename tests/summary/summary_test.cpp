@@ -126,12 +126,13 @@ TEST(ImportanceFactors, MatchSigmaOverSigmaGForALinearLimitState) {
   double shares = 0;
   ASSERT_EQ(s.factors.size(), 4u);
   for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_NEAR(s.factors[i].alpha, a[i] / sigma_g, 0.02) << i;
+    EXPECT_NEAR(s.factors[i].rho, a[i] / sigma_g, 0.02) << i;
     // Linear in normals: the rank correlation is 3/pi asin(rho/2) * 2.
     EXPECT_NEAR(s.factors[i].spearman, 6 / M_PI * std::asin(a[i] / sigma_g / 2), 0.02) << i;
     shares += s.factors[i].share;
   }
   EXPECT_NEAR(shares, 100.0, 1e-9);
+  EXPECT_NEAR(s.rho_squared_sum, 1.0, 0.02);
 }
 
 TEST(DesignCover, MatchesAQuadratureOverTheModelFactor) {
@@ -196,7 +197,7 @@ TEST(ImportanceFactors, GWithoutScatterGivesAReasonAndHugeGCorrelatesAsScaled) {
   for (std::int64_t j = 0; j < nsim; ++j) g[static_cast<std::size_t>(j)] = 1e307 * (1 + z[static_cast<std::size_t>(j)]);
   const ImportanceSummary huge = importance_factors(g, sources, fill);
   ASSERT_EQ(huge.factors.size(), 1u) << huge.reason;
-  EXPECT_NEAR(huge.factors[0].alpha, 1.0, 1e-12);
+  EXPECT_NEAR(huge.factors[0].rho, 1.0, 1e-12);
   EXPECT_NEAR(huge.factors[0].spearman, 1.0, 1e-12);
 }
 
