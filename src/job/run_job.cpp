@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "check/check_job.hpp"
+#include "check/distribution.hpp"
+#include "input/job_fields.hpp"
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
 #include "files/folder.hpp"
@@ -52,6 +54,32 @@ Folder open_job_folder(const std::string& job_name) {
   return std::move(*folder);
 }
 
+/// The whole job file again, from its start.
+std::string reread(std::FILE* file, const std::string& name) {
+  std::string text;
+  char buffer[1 << 16];
+  std::rewind(file);
+  while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+  if (std::ferror(file)) fatal_error("Unable to read job file - " + name, 0);
+  return text;
+}
+
+/// Each variable's distribution and parameters as the job file gives them.
+std::vector<ResolvedInput> classic_resolved_inputs(const JobData& job) {
+  std::vector<ResolvedInput> out;
+  for (int v = 1; v <= N_VARIABLES; ++v) {
+    const VariableInfo& info = variable_info(v);
+    ResolvedInput r;
+    r.name = std::string(info.name);
+    r.unit = info.unit.empty() ? "-" : std::string(info.unit);
+    r.distribution = std::string(distribution_name(job.dist_type[v]));
+    r.parameters = {{"first_parameter", job.dist_param[1][v]}, {"second_parameter", job.dist_param[2][v]}};
+    r.origin = "given";
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
 }  // namespace
 
 void run_job(const std::string& job_name, const CycleFactory& make_cycle, const RunOptions& options) {
@@ -80,6 +108,8 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
 
   int line_no = 1;
   read_job(input.get(), line_no, job);
+  // The summary names the job file by its SHA-256: its bytes as read.
+  const std::string job_text = options.summary ? reread(input.get(), base + ".dat") : std::string();
   validate_job(job);
   check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
@@ -100,19 +130,24 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
   FileSet files(folder.fd(), options.sync ? FileSet::Sync::each_file : FileSet::Sync::none);
   const auto reports =
       write_reports(job_name, job, results, predicted_profile, files, options.threads, model != nullptr);
+  std::optional<Summary> summary;
   if (model) {
-    const Summary summary = summarize(*model, results, options.summary_options);
+    summary = summarize(*model, results, options.summary_options);
+    summary->provenance = run_provenance(base + ".dat", job_text, job.seed);
+    summary->provenance.inputs = classic_resolved_inputs(job);
     RunStamp stamp;
     stamp.reports = {{"_rs.dat", reports[0]->size(), reports[0]->checksum()},
                      {"_xls.dat", reports[1]->size(), reports[1]->checksum()}};
-    stamp.run = run_identifier(reports_crc(stamp.reports), summary);
-    write_summary_files(files, base, summary, stamp);
+    stamp.run = run_identifier(reports_crc(stamp.reports), *summary);
+    write_summary_files(files, base, *summary, stamp);
   } else {
     // A summary of an earlier run would no longer describe these reports.
     files.remove_when_placed(summary_json_name(base));
     files.remove_when_placed(summary_csv_name(base));
   }
   files.place();
+  // Only with --summary: the console of a plain run stays as it always was.
+  if (summary) std::fputs(verdict_lines(*summary).c_str(), stdout);
 
   free_vector(results.times);
   free_vector(results.pf_beta);

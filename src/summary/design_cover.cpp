@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "prob/normal.hpp"
 #include "summary/summary.hpp"
@@ -94,20 +95,9 @@ double pf_at(const Loads& loads, double mean, double sd, bool lognormal, double*
   return sum / loads.total;
 }
 
-}  // namespace
-
-DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf) {
-  DesignCoverSummary d;
-  d.distribution = lognormal ? "lognormal" : "normal";
-  d.sd_cover = sd;
-  d.mean_cover = std::nan("");
-  if (!(sd > 0)) {
-    d.reason = "the cover's standard deviation is not positive";
-    return d;
-  }
-  const Loads loads = group_loads(s, sd);
-  for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
-
+/// The mean cover at which Pf equals `target`; NaN with `reason` set where
+/// no cover reaches it.
+double solve_cover(const Loads& loads, double sd, bool lognormal, double target_pf, std::string& reason) {
   // Pf falls as the mean cover grows: bisect on a bracket found by doubling.
   double hi = std::max(1.0, sd);
   while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
@@ -121,9 +111,9 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
   const double pf_lo = pf_at(loads, lo, sd, lognormal);
   const double pf_hi = pf_at(loads, hi, sd, lognormal);
   if (!(pf_lo >= target_pf && pf_hi <= target_pf)) {
-    d.reason = pf_hi > target_pf ? "no cover reaches the target: too many simulations fail whatever the cover"
-                                 : "no cover reaches the target: too few simulations can fail whatever the cover";
-    return d;
+    reason = pf_hi > target_pf ? "no cover reaches the target: too many simulations fail whatever the cover"
+                               : "no cover reaches the target: too few simulations can fail whatever the cover";
+    return std::nan("");
   }
   // Newton's method inside the bracket (normal cover), bisection where a
   // step would leave it or for a lognormal cover.
@@ -143,7 +133,39 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
     }
     x = newton > lo && newton < hi ? newton : 0.5 * (lo + hi);
   }
-  d.mean_cover = 0.5 * (lo + hi);
+  return 0.5 * (lo + hi);
+}
+
+}  // namespace
+
+DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf,
+                                double pf_low, double pf_high) {
+  DesignCoverSummary d;
+  d.distribution = lognormal ? "lognormal" : "normal";
+  d.sd_cover = sd;
+  d.mean_cover = d.low_cover = d.high_cover = std::nan("");
+  if (!(sd > 0)) {
+    d.reason = "the cover's standard deviation is not positive";
+    return d;
+  }
+  const Loads loads = group_loads(s, sd);
+  for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
+  d.mean_cover = solve_cover(loads, sd, lognormal, target_pf, d.reason);
+  if (std::isnan(d.mean_cover)) return d;
+  // A higher Pf is reached with less cover: the upper level gives the low end.
+  auto end = [&](double level, const char* name) {
+    std::string why;
+    const double cover = level > 0 && level < 1 ? solve_cover(loads, sd, lognormal, level, why) : std::nan("");
+    if (std::isnan(cover)) {
+      d.interval_reason += (d.interval_reason.empty() ? "" : "; ") + std::string(name) +
+                           (why.empty() ? ": too few simulations to hold the order statistic that bounds it" : ": " + why);
+    }
+    return cover;
+  };
+  if (!std::isnan(pf_low) || !std::isnan(pf_high)) {
+    d.low_cover = end(pf_high, "low");
+    d.high_cover = end(pf_low, "high");
+  }
   return d;
 }
 

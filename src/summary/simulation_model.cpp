@@ -81,6 +81,7 @@ class EngineSimulations final : public SimulationModel {
     const Point point(*this, t);
     each_simulation(g, [&](std::int64_t j) { return resistance(j) - point.load(j); });
   }
+  bool fails(double g) const override { return Model::indicator(g) != 0; }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
   }

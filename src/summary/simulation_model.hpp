@@ -75,6 +75,8 @@ class SimulationModel {
   virtual void cover_loads(double t, std::vector<double>& s) const = 0;
   /// Per simulation (0-based), G at time t: limit_state(j, t) for all.
   virtual void limit_states(double t, std::vector<double>& g) const = 0;
+  /// Whether a limit state g counts as a failure, as the series counts it.
+  virtual bool fails(double g) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;
 
