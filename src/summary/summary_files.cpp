@@ -129,7 +129,7 @@ void verdict_and_provenance_json(std::string& out, Members& top, const Summary& 
   out += "\n  ]";
 }
 
-/// The provenance columns of the CSV, after "run": the same in every row.
+/// The provenance columns of the CSV, before "run": the same in every row.
 constexpr const char* PROVENANCE_COLUMNS = ",program,seed,nsim,job_sha256,date";
 constexpr const char* PROVENANCE_UNITS = ",-,-,count,-,-";
 
@@ -282,10 +282,11 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
 }
 
 std::string summary_csv(const Summary& s, const RunStamp* stamp) {
-  const std::string run = stamp ? "," + stamp->run + provenance_cells(s) : std::string();
+  // The run stays the last column, where tools look for it.
+  const std::string run = stamp ? provenance_cells(s) + "," + stamp->run : std::string();
   std::string out = "t,failures,pf,pf_se,pf_low,pf_high,beta,beta_low,beta_high,beta_cornell,cov,nsim_for_cov10" +
-                    std::string(stamp ? ",run" + std::string(PROVENANCE_COLUMNS) : "") +
-                    "\nyears,count,%,%,%,%,-,-,-,-,-,count" + std::string(stamp ? ",-" + std::string(PROVENANCE_UNITS) : "") +
+                    std::string(stamp ? std::string(PROVENANCE_COLUMNS) + ",run" : "") +
+                    "\nyears,count,%,%,%,%,-,-,-,-,-,count" + std::string(stamp ? std::string(PROVENANCE_UNITS) + ",-" : "") +
                     "\n";
   auto cell = [](double v) { return std::isfinite(v) ? shortest_number(v) : std::string(); };
   for (const TimePointSummary& p : s.time_points) {
