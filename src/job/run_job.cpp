@@ -93,7 +93,8 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
     fatal_error("Two job files - " + base + ".dat and " + fib_job_file_name(base) + "; keep the one to run", 0);
   }
   if (!classic && !fib) fatal_error("File not found - jobname_me.dat", 0);
-  const JobLock lock(folder, base, classic ? base + ".dat" : fib_job_file_name(base), job_name);
+  const JobLock lock(folder, base, classic ? base + ".dat" : fib_job_file_name(base), job_name, stderr,
+                     options.no_wait ? JobLock::Wait::no : JobLock::Wait::yes);
   if (fib) {
     run_fib_job(folder, base, options);
     return;
@@ -230,6 +231,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     options.summary_options.target_beta = command.target_beta.value_or(options.summary_options.target_beta);
     options.summary_options.design_life = command.design_life;
     options.sync = !command.no_sync;
+    options.no_wait = command.no_wait;
     run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
@@ -240,6 +242,12 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     std::fflush(stdout);
     print_usage_error(error);
     return USAGE_EXIT_STATUS;
+  } catch (const JobBusy& busy) {
+    // Not an error of the run: it may simply be tried again later.
+    std::fflush(stdout);
+    const std::string report = fatal_report(busy.what(), 0);
+    std::fwrite(report.data(), 1, report.size(), stderr);
+    return JOB_BUSY_EXIT_STATUS;
   } catch (const FatalError& error) {
     return fail(error.report());
   } catch (const std::bad_alloc&) {
