@@ -46,11 +46,32 @@ const char* const BANNER =
 
 namespace {
 
+constexpr const char* NOT_FOUND = "File not found - jobname_me.dat";
+
+/// The files a run of `job_name` looks for, as the user would type them.
+std::string looked_for(const std::string& job_name) {
+  return job_name + ".dat and " + job_name + ".toml";
+}
+
+/// Ends the run for a job whose file is not there. A plain name keeps the
+/// classic message alone, as it always was; a name with a folder or an
+/// extension gets a second line naming the files looked for.
+[[noreturn]] void job_not_found(const std::string& job_name, const std::string& given_file) {
+  if (folder_part(job_name).empty() && given_file.empty()) fatal_error(NOT_FOUND, 0);
+  fatal_error(std::string(NOT_FOUND) + "\nLooked for " + (given_file.empty() ? "" : given_file + ", ") +
+                  looked_for(job_name),
+              0);
+}
+
 // The job's folder, held open: the job file, the lock and both reports are
 // found there even if the folder is renamed during the run.
 Folder open_job_folder(const std::string& job_name) {
   std::optional<Folder> folder = open_folder_of(job_name);
-  if (!folder) fatal_error("File not found - jobname_me.dat", 0);
+  if (!folder) {
+    fatal_error(std::string(NOT_FOUND) + "\nLooked for " + looked_for(job_name) + ": the folder " +
+                    folder_part(job_name) + " cannot be opened",
+                0);
+  }
   return std::move(*folder);
 }
 
@@ -80,19 +101,43 @@ std::vector<ResolvedInput> classic_resolved_inputs(const JobData& job) {
   return out;
 }
 
+/// The extension of a job file at the end of `name` (".dat", ".toml"), or
+/// empty.
+std::string job_extension(const std::string& name) {
+  for (const char* ext : {".dat", ".toml"}) {
+    const std::string e = ext;
+    if (name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0) return e;
+  }
+  return "";
+}
+
 }  // namespace
 
-void run_job(const std::string& job_name, const CycleFactory& make_cycle, const RunOptions& options) {
-  const Folder folder = open_job_folder(job_name);
-  const std::string base = last_part(job_name);
+void run_job(const std::string& given_name, const CycleFactory& make_cycle, const RunOptions& options) {
+  const Folder folder = open_job_folder(given_name);
+  std::string job_name = given_name;
+  std::string base = last_part(job_name);
   // One run of a job at a time, from reading its file to its last report;
   // a job that does not exist takes no lock.
-  const bool classic = folder.holds(base + ".dat");
-  const bool fib = folder.holds(fib_job_file_name(base));
+  bool classic = folder.holds(base + ".dat");
+  bool fib = folder.holds(fib_job_file_name(base));
+  // A job given by its file's name ("pier.toml") runs that file, where
+  // there is no job of the name itself ("pier.toml.dat").
+  const std::string ext = job_extension(base);
+  std::string given_file;
+  if (!classic && !fib && !ext.empty()) {
+    given_file = given_name;
+    if (folder.holds(base)) {
+      job_name.resize(job_name.size() - ext.size());
+      base.resize(base.size() - ext.size());
+      classic = ext == ".dat";
+      fib = !classic;
+    }
+  }
   if (classic && fib) {
     fatal_error("Two job files - " + base + ".dat and " + fib_job_file_name(base) + "; keep the one to run", 0);
   }
-  if (!classic && !fib) fatal_error("File not found - jobname_me.dat", 0);
+  if (!classic && !fib) job_not_found(job_name, given_file);
   const JobLock lock(folder, base, classic ? base + ".dat" : fib_job_file_name(base), job_name, stderr,
                      options.no_wait ? JobLock::Wait::no : JobLock::Wait::yes);
   if (fib) {
@@ -100,7 +145,7 @@ void run_job(const std::string& job_name, const CycleFactory& make_cycle, const 
     return;
   }
   const OwnedFile input = open_for_reading(folder.fd(), base + ".dat");
-  if (!input) fatal_error("File not found - jobname_me.dat", 0);
+  if (!input) fatal_error(NOT_FOUND, 0);
 
   JobData job;
   alloc_job_arrays(job);
