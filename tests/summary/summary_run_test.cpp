@@ -38,6 +38,36 @@ TEST(SummaryRun, LeavesReportsAndConsoleAsWithoutIt) {
   }
 }
 
+// With SOURCE_DATE_EPOCH the files repeat byte for byte; another date
+// changes the date alone, not the run identifier.
+TEST(SummaryRun, ProvenanceIsReproducibleWithSourceDateEpoch) {
+  std::vector<std::string> json;
+  std::vector<std::string> csv;
+  for (const char* epoch : {"0", "0", "86400"}) {
+    TempDir dir;
+    write_file(dir / "job.dat", small_job(2000));
+    RunOptions o = run_in(dir.path(), {"--summary", "job"});
+    o.env = {std::string("SOURCE_DATE_EPOCH=") + epoch};
+    ASSERT_EQ(run_program(o).exit_status, 0);
+    json.push_back(read_file(dir / "job_summary.json"));
+    csv.push_back(read_file(dir / "job_summary.csv"));
+  }
+  EXPECT_EQ(json[0], json[1]);
+  EXPECT_EQ(csv[0], csv[1]);
+  for (const char* key : {"\"program\": \"tbxrun ", "\"date\": \"1970-01-01T00:00:00Z\"", "\"seed\": 4242",
+                          "\"job_file\": \"job.dat\"", "\"from\": \"given\""}) {
+    EXPECT_NE(json[0].find(key), std::string::npos) << key;
+  }
+  auto replace = [](std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+    return text;
+  };
+  EXPECT_EQ(replace(json[2], "1970-01-02T", "1970-01-01T"), json[0]);
+  EXPECT_EQ(replace(csv[2], "1970-01-02T", "1970-01-01T"), csv[0]);
+}
+
 TEST(SummaryRun, RefusesADesignLifeOutsideTheSeriesBeforeRunning) {
   TempDir dir;
   const RunResult r = run_with(dir, {"--summary", "--design-life", "500", "job"});
