@@ -75,13 +75,14 @@ Folder open_job_folder(const std::string& job_name) {
   return std::move(*folder);
 }
 
-/// The whole job file again, from its start.
-std::string reread(std::FILE* file, const std::string& name) {
+/// The whole job file again, from its start; nothing where it cannot be
+/// read again (a pipe).
+std::optional<std::string> reread(std::FILE* file) {
+  if (std::fseek(file, 0, SEEK_SET) != 0) return std::nullopt;
   std::string text;
   char buffer[1 << 16];
-  std::rewind(file);
   while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
-  if (std::ferror(file)) fatal_error("Unable to read job file - " + name, 0);
+  if (std::ferror(file)) return std::nullopt;
   return text;
 }
 
@@ -155,7 +156,7 @@ void run_job(const std::string& given_name, const CycleFactory& make_cycle, cons
   int line_no = 1;
   read_job(input.get(), line_no, job);
   // The summary names the job file by its SHA-256: its bytes as read.
-  const std::string job_text = options.summary ? reread(input.get(), base + ".dat") : std::string();
+  const std::optional<std::string> job_text = options.summary ? reread(input.get()) : std::nullopt;
   validate_job(job);
   check_design_life(job, options.summary_options);
   // What cannot succeed fails now rather than after the simulation.
@@ -179,7 +180,8 @@ void run_job(const std::string& given_name, const CycleFactory& make_cycle, cons
   std::optional<Summary> summary;
   if (model) {
     summary = summarize(*model, results, options.summary_options);
-    summary->provenance = run_provenance(base + ".dat", job_text, job.seed);
+    summary->provenance = run_provenance(base + ".dat", job_text.value_or(""), job.seed);
+    if (!job_text) summary->provenance.job_sha256.clear();
     summary->provenance.inputs = classic_resolved_inputs(job);
     RunStamp stamp;
     stamp.reports = {{"_rs.dat", reports[0]->size(), reports[0]->checksum()},
