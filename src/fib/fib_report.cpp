@@ -115,9 +115,9 @@ void time_table(std::string& out, const Summary& s) {
            "one simulation.\n";
   }
   out +=
-      "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % interval of\n"
-      "Pf (Clopper-Pearson) and the indices at its ends. mean(G)/sd(G) is the index of the mean and\n"
-      "standard deviation of G (Cornell's), for comparison.\n";
+      "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % Monte Carlo\n"
+      "interval of Pf (Clopper-Pearson) and the indices at its ends. mean(G)/sd(G) is the index of the\n"
+      "mean and standard deviation of G (Cornell's), for comparison.\n";
 }
 
 void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
