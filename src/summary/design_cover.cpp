@@ -96,12 +96,23 @@ double pf_at(const Loads& loads, double mean, double sd, bool lognormal, double*
 }
 
 /// The mean cover at which Pf equals `target`; NaN with `reason` set where
-/// no cover reaches it.
-double solve_cover(const Loads& loads, double sd, bool lognormal, double target_pf, std::string& reason) {
+/// no cover reaches it. `near`, where a number, is a cover close to the
+/// answer (the mean cover, for the ends of its interval): the bracket is
+/// then sought from there, which saves most of the evaluations.
+double solve_cover(const Loads& loads, double sd, bool lognormal, double target_pf, std::string& reason,
+                   double near = std::nan("")) {
   // Pf falls as the mean cover grows: bisect on a bracket found by doubling.
   double hi = std::max(1.0, sd);
-  while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
-  double lo = lognormal ? hi / 2 : hi - sd;
+  double lo = 0;
+  if (std::isfinite(near) && !lognormal) {
+    double step = sd / 16;
+    hi = near;
+    while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi += (step *= 2);
+    lo = hi - sd / 16;
+  } else {
+    while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
+    lo = lognormal ? hi / 2 : hi - sd;
+  }
   // A scatter below the spacing of numbers near hi would leave the bracket
   // empty and the widening below without a step.
   if (!(lo < hi)) lo = std::nextafter(hi, 0.0);
@@ -118,7 +129,9 @@ double solve_cover(const Loads& loads, double sd, bool lognormal, double target_
   // Newton's method inside the bracket (normal cover), bisection where a
   // step would leave it or for a lognormal cover.
   double x = 0.5 * (lo + hi);
-  for (int i = 0; i < 200 && hi - lo > 1e-12 * std::max(1.0, std::fabs(hi)); ++i) {
+  // The ends of an interval need far fewer digits than the cover itself.
+  const double tolerance = std::isfinite(near) ? 1e-7 : 1e-13;
+  for (int i = 0; i < 200 && hi - lo > 10 * tolerance * std::max(1.0, std::fabs(hi)); ++i) {
     double slope = 0;
     const double f = pf_at(loads, x, sd, lognormal, lognormal ? nullptr : &slope) - target_pf;
     if (f > 0) {
@@ -127,7 +140,7 @@ double solve_cover(const Loads& loads, double sd, bool lognormal, double target_
       hi = x;
     }
     const double newton = slope < 0 ? x - f / slope : NAN;
-    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= 1e-13 * std::max(1.0, std::fabs(x)))) {
+    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= tolerance * std::max(1.0, std::fabs(x)))) {
       lo = hi = std::isnan(newton) ? x : newton;
       break;
     }
@@ -155,7 +168,8 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
   // A higher Pf is reached with less cover: the upper level gives the low end.
   auto end = [&](double level, const char* name) {
     std::string why;
-    const double cover = level > 0 && level < 1 ? solve_cover(loads, sd, lognormal, level, why) : std::nan("");
+    const double cover =
+        level > 0 && level < 1 ? solve_cover(loads, sd, lognormal, level, why, d.mean_cover) : std::nan("");
     if (std::isnan(cover)) {
       d.interval_reason += (d.interval_reason.empty() ? "" : "; ") + std::string(name) +
                            (why.empty() ? ": too few simulations to hold the order statistic that bounds it" : ": " + why);
