@@ -82,6 +82,7 @@ const std::vector<OptionRule>& option_table() {
        }},
       {"--threads", "", true, [](CommandLine& c, const std::string& v) { c.threads = parse_count("--threads", v); }},
       {"--no-sync", "", false, [](CommandLine& c, const std::string&) { c.no_sync = true; }},
+      {"--no-wait", "", false, [](CommandLine& c, const std::string&) { c.no_wait = true; }},
   };
   return table;
 }
@@ -166,6 +167,8 @@ std::string help_text() {
          "      --threads N       use N threads (default: every available CPU)\n"
          "      --no-sync         do not flush the files to disk before exiting (for a\n"
          "                        study that syncs its folder once at the end)\n"
+         "      --no-wait         where another run of the job is in progress, end at\n"
+         "                        once (exit status 75) instead of waiting for it\n"
          "      --                end of options (for a job name that starts with '-')\n"
          "\n"
          "Exit status:\n"
@@ -173,6 +176,7 @@ std::string help_text() {
          "  1  an error, reported on standard error; with --check: a finding is an error\n"
          "  2  a wrong command line\n"
          "  3  with --check: warnings only\n"
+         "  75 --no-wait: another run holds the job; nothing was run or written\n"
          "\n"
          "See the manual page tbxrun(1) (in the source tree: man ./docs/tbxrun.1) for the\n"
          "job file, the reports and the checker's warnings with their thresholds.\n";

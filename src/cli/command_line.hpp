@@ -46,6 +46,8 @@ struct CommandLine {
   int threads = 0;
   /// Leave flushing the run's files to disk to the caller.
   bool no_sync = false;
+  /// Where another run holds the job, end at once instead of waiting.
+  bool no_wait = false;
 };
 
 /// Reads argv[1..argc-1]; throws UsageError on an unknown, repeated or

@@ -1,5 +1,6 @@
 #include "fib/fib_report.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 
@@ -113,9 +114,9 @@ void time_table(std::string& out, const Summary& s) {
            "one simulation.\n";
   }
   out +=
-      "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % interval of\n"
-      "Pf (Clopper-Pearson) and the indices at its ends. mean(G)/sd(G) is the index of the mean and\n"
-      "standard deviation of G (Cornell's), for comparison.\n";
+      "\nBeta = -Phi^-1(Pf), the reliability index of the codes; low and high: the 95 % Monte Carlo\n"
+      "interval of Pf (Clopper-Pearson) and the indices at its ends. mean(G)/sd(G) is the index of the\n"
+      "mean and standard deviation of G (Cornell's), for comparison.\n";
 }
 
 void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
@@ -129,7 +130,8 @@ void service_life_text(std::string& out, const FibJob& job, const Summary& s) {
   } else if (life.kind == "at_start") {
     out += "at most " + years(life.years) + " years: Pf at the first time point already exceeds the target\n";
   } else {
-    out += years(life.years) + " years, 95 % interval " + years(life.low) + " to " + years(life.high) + " years\n";
+    out += years(life.years) + " years, 95 % Monte Carlo interval " + years(life.low) + " to " + years(life.high) +
+           " years\n";
     if (!life.interval_reason.empty()) out += "  -: " + life.interval_reason + "\n";
   }
   if (!s.initiation.reason.empty()) return;
@@ -151,7 +153,20 @@ void design_cover_text(std::string& out, const Summary& s) {
   } else {
     out += "Mean cover for the target: " + bounded(d.mean_cover, 1) + " mm (" + d.distribution + ", sd " +
            shortest_number(d.sd_cover) + " mm, the other variables as given)\n";
+    out += "95 % Monte Carlo interval: " + (std::isnan(d.low_cover) ? std::string("-") : bounded(d.low_cover, 1)) +
+           " to " + (std::isnan(d.high_cover) ? std::string("-") : bounded(d.high_cover, 1)) + " mm\n";
+    if (!d.interval_reason.empty()) out += "  -: " + d.interval_reason + "\n";
   }
+}
+
+void verdict_text_section(std::string& out, const Summary& s) {
+  heading(out, "Verdict at " + shortest_number(s.design_life) + " years");
+  std::string text = verdict_text(s.verdict);
+  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  out += text + ".\n";
+  out +=
+      "Every interval in this report is the 95 % Monte Carlo interval of its estimate (it narrows with\n"
+      "more simulations); none covers the uncertainty of the model or of its inputs.\n";
 }
 
 void importance_text(std::string& out, const Summary& s) {
@@ -220,7 +235,11 @@ void importance_text(std::string& out, const Summary& s) {
 std::string fib_report(const FibJob& job, const std::string& file_name, const Summary& s) {
   std::string out = "fib chloride ingress: " + job.title + "\n";
   out += std::string(out.size() - 1, '=') + "\n\n";
+  const Provenance& p = s.provenance;
+  out += "Program       " + p.program + "\n";
+  out += "Date          " + p.date + "\n";
   out += "Job file      " + file_name + "\n";
+  out += "Job SHA-256   " + p.job_sha256 + "\n";
   out += "Simulations   " + std::to_string(job.simulations) + "\n";
   out += "Seed          " + std::to_string(job.seed) + "\n";
   out += "Binder        " + (job.binder.empty() ? std::string("not given") : job.binder) + "\n";
@@ -233,6 +252,7 @@ std::string fib_report(const FibJob& job, const std::string& file_name, const Su
   time_table(out, s);
   service_life_text(out, job, s);
   design_cover_text(out, s);
+  verdict_text_section(out, s);
   importance_text(out, s);
   return out;
 }

@@ -28,6 +28,8 @@ struct RunOptions {
   /// Flush every file and the folder to disk before the run ends (false: a
   /// study syncs its folder once at the end instead).
   bool sync = true;
+  /// Where another run holds the job: end at once (JobBusy) instead of waiting.
+  bool no_wait = false;
 };
 
 /// Runs the job named `job_name`: reads and checks "<job>.dat", simulates

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "prob/normal.hpp"
 #include "summary/summary.hpp"
@@ -94,24 +95,24 @@ double pf_at(const Loads& loads, double mean, double sd, bool lognormal, double*
   return sum / loads.total;
 }
 
-}  // namespace
-
-DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf) {
-  DesignCoverSummary d;
-  d.distribution = lognormal ? "lognormal" : "normal";
-  d.sd_cover = sd;
-  d.mean_cover = std::nan("");
-  if (!(sd > 0)) {
-    d.reason = "the cover's standard deviation is not positive";
-    return d;
-  }
-  const Loads loads = group_loads(s, sd);
-  for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
-
+/// The mean cover at which Pf equals `target`; NaN with `reason` set where
+/// no cover reaches it. `near`, where a number, is a cover close to the
+/// answer (the mean cover, for the ends of its interval): the bracket is
+/// then sought from there, which saves most of the evaluations.
+double solve_cover(const Loads& loads, double sd, bool lognormal, double target_pf, std::string& reason,
+                   double near = std::nan("")) {
   // Pf falls as the mean cover grows: bisect on a bracket found by doubling.
   double hi = std::max(1.0, sd);
-  while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
-  double lo = lognormal ? hi / 2 : hi - sd;
+  double lo = 0;
+  if (std::isfinite(near) && !lognormal) {
+    double step = sd / 16;
+    hi = near;
+    while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi += (step *= 2);
+    lo = hi - sd / 16;
+  } else {
+    while (pf_at(loads, hi, sd, lognormal) > target_pf && hi < 1e12) hi *= 2;
+    lo = lognormal ? hi / 2 : hi - sd;
+  }
   // A scatter below the spacing of numbers near hi would leave the bracket
   // empty and the widening below without a step.
   if (!(lo < hi)) lo = std::nextafter(hi, 0.0);
@@ -121,14 +122,16 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
   const double pf_lo = pf_at(loads, lo, sd, lognormal);
   const double pf_hi = pf_at(loads, hi, sd, lognormal);
   if (!(pf_lo >= target_pf && pf_hi <= target_pf)) {
-    d.reason = pf_hi > target_pf ? "no cover reaches the target: too many simulations fail whatever the cover"
-                                 : "no cover reaches the target: too few simulations can fail whatever the cover";
-    return d;
+    reason = pf_hi > target_pf ? "no cover reaches the target: too many simulations fail whatever the cover"
+                               : "no cover reaches the target: too few simulations can fail whatever the cover";
+    return std::nan("");
   }
   // Newton's method inside the bracket (normal cover), bisection where a
   // step would leave it or for a lognormal cover.
   double x = 0.5 * (lo + hi);
-  for (int i = 0; i < 200 && hi - lo > 1e-12 * std::max(1.0, std::fabs(hi)); ++i) {
+  // The ends of an interval need far fewer digits than the cover itself.
+  const double tolerance = std::isfinite(near) ? 1e-7 : 1e-13;
+  for (int i = 0; i < 200 && hi - lo > 10 * tolerance * std::max(1.0, std::fabs(hi)); ++i) {
     double slope = 0;
     const double f = pf_at(loads, x, sd, lognormal, lognormal ? nullptr : &slope) - target_pf;
     if (f > 0) {
@@ -137,13 +140,46 @@ DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, do
       hi = x;
     }
     const double newton = slope < 0 ? x - f / slope : NAN;
-    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= 1e-13 * std::max(1.0, std::fabs(x)))) {
+    if (f == 0 || (newton > lo && newton < hi && std::fabs(newton - x) <= tolerance * std::max(1.0, std::fabs(x)))) {
       lo = hi = std::isnan(newton) ? x : newton;
       break;
     }
     x = newton > lo && newton < hi ? newton : 0.5 * (lo + hi);
   }
-  d.mean_cover = 0.5 * (lo + hi);
+  return 0.5 * (lo + hi);
+}
+
+}  // namespace
+
+DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf,
+                                double pf_low, double pf_high) {
+  DesignCoverSummary d;
+  d.distribution = lognormal ? "lognormal" : "normal";
+  d.sd_cover = sd;
+  d.mean_cover = d.low_cover = d.high_cover = std::nan("");
+  if (!(sd > 0)) {
+    d.reason = "the cover's standard deviation is not positive";
+    return d;
+  }
+  const Loads loads = group_loads(s, sd);
+  for (double c = CURVE_FIRST; c <= CURVE_LAST; c += CURVE_STEP) d.curve.push_back({c, 100 * pf_at(loads, c, sd, lognormal)});
+  d.mean_cover = solve_cover(loads, sd, lognormal, target_pf, d.reason);
+  if (std::isnan(d.mean_cover)) return d;
+  // A higher Pf is reached with less cover: the upper level gives the low end.
+  auto end = [&](double level, const char* name) {
+    std::string why;
+    const double cover =
+        level > 0 && level < 1 ? solve_cover(loads, sd, lognormal, level, why, d.mean_cover) : std::nan("");
+    if (std::isnan(cover)) {
+      d.interval_reason += (d.interval_reason.empty() ? "" : "; ") + std::string(name) +
+                           (why.empty() ? ": too few simulations to hold the order statistic that bounds it" : ": " + why);
+    }
+    return cover;
+  };
+  if (!std::isnan(pf_low) || !std::isnan(pf_high)) {
+    d.low_cover = end(pf_high, "low");
+    d.high_cover = end(pf_low, "high");
+  }
   return d;
 }
 

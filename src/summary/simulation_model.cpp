@@ -88,6 +88,7 @@ class EngineSimulations final : public SimulationModel {
       limit_states(t, s);
     }
   }
+  bool fails(double g) const override { return Model::indicator(g) != 0; }
   double initiation_time(std::int64_t j) const override {
     return model().initiation_time(engine_.row(j), resistance(j));
   }

@@ -79,6 +79,8 @@ class SimulationModel {
   /// G at time t from the cover loads of cover_loads(t, s), in place: where
   /// the model's cover load is its load, R - S without evaluating S again.
   virtual void limit_states_from_cover_loads(double t, std::vector<double>& s) const = 0;
+  /// Whether a limit state g counts as a failure, as the series counts it.
+  virtual bool fails(double g) const = 0;
   /// The cover's distribution, as the design cover shifts it.
   virtual CoverDistribution cover() const = 0;
 

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <limits>
 #include <string>
 
 #include "cli/command_line.hpp"
+#include "cli/version.hpp"
+#include "files/sha256.hpp"
 #include "core/number_format.hpp"
 #include "input/job_data.hpp"
 #include "job/time_series.hpp"
@@ -157,6 +161,110 @@ void cornell_crossing(const std::vector<double>& times, const std::vector<double
   life.cornell_kind = "not_reached";
 }
 
+namespace {
+
+/// The verdict at the design life: from its time point where it is one,
+/// else from the limit states g there, counted as the series counts them.
+Verdict verdict_at(const Summary& s, const std::vector<double>& g, const SimulationModel& model, double target) {
+  for (const TimePointSummary& p : s.time_points) {
+    if (p.t == s.design_life) return verdict_of(p, target);
+  }
+  std::int64_t failures = 0;
+  for (const double v : g) failures += model.fails(v) ? 1 : 0;
+  TimePointSummary p;
+  const double pf = static_cast<double>(failures) / static_cast<double>(s.nsim);
+  const Interval ci = clopper_pearson(failures, s.nsim, SUMMARY_CONFIDENCE);
+  p.t = s.design_life;
+  p.failures = failures;
+  p.beta = -normal_quantile(pf);
+  p.beta_low = -normal_quantile(ci.high);
+  p.beta_high = -normal_quantile(ci.low);
+  return verdict_of(p, target);
+}
+
+std::string index_text(double beta) {
+  if (std::isinf(beta)) return beta > 0 ? "+infinity" : "-infinity";
+  std::string out;
+  append_fixed(out, beta, 0, 3);
+  return out;
+}
+
+}  // namespace
+
+Verdict verdict_of(const TimePointSummary& point, double target_beta) {
+  Verdict v;
+  v.design_life = point.t;
+  v.target_beta = target_beta;
+  v.failures = point.failures;
+  v.beta = point.beta;
+  v.beta_low = point.beta_low;
+  v.beta_high = point.beta_high;
+  const bool passes = v.beta >= target_beta;
+  v.outcome = passes ? "passes" : "fails";
+  v.settled = passes ? v.beta_low >= target_beta : v.beta_high < target_beta;
+  return v;
+}
+
+std::string verdict_text(const Verdict& v) {
+  std::string out = "at " + shortest_text(v.design_life) + " years the index is " + index_text(v.beta) +
+                    " (95 % interval " + index_text(v.beta_low) + " to " + index_text(v.beta_high) + "), " +
+                    (v.beta > v.target_beta ? "above" : v.beta < v.target_beta ? "below" : "at") + " the target " +
+                    shortest_text(v.target_beta) + ": " + v.outcome;
+  if (!v.settled) out += " (the interval includes the target: more simulations would settle it)";
+  return out;
+}
+
+std::string verdict_lines(const Summary& s) {
+  std::string out = "\nVerdict: " + verdict_text(s.verdict) + "\n";
+  const ServiceLifeSummary& life = s.service_life;
+  out += "Service life: ";
+  if (life.kind == "estimate") {
+    out += shortest_text(life.years, 4) + " years (95 % interval " +
+           (std::isnan(life.low) ? std::string("none") : shortest_text(life.low, 4)) + " to " +
+           (std::isnan(life.high) ? std::string("none") : shortest_text(life.high, 4)) + ")\n";
+  } else if (life.kind == "at_start") {
+    out += "at most " + shortest_text(life.years, 4) + " years (Pf at the first time point exceeds the target)\n";
+  } else if (life.kind == "not_reached") {
+    out += "not reached by the last time point\n";
+  } else {
+    out += "not defined: " + life.reason + "\n";
+  }
+  const DesignCoverSummary& d = s.design_cover;
+  out += "Design cover: ";
+  if (!d.reason.empty()) {
+    out += "not computed: " + d.reason + "\n";
+  } else {
+    out += shortest_text(d.mean_cover, 4) + " mm (95 % interval " +
+           (std::isnan(d.low_cover) ? std::string("none") : shortest_text(d.low_cover, 4)) + " to " +
+           (std::isnan(d.high_cover) ? std::string("none") : shortest_text(d.high_cover, 4)) + " mm)\n";
+  }
+  out += "The intervals are Monte Carlo uncertainty only (the number of simulations), not model uncertainty.\n";
+  return out;
+}
+
+std::string run_date() {
+  std::time_t when = std::time(nullptr);
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    char* end = nullptr;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (*epoch != '\0' && *end == '\0' && seconds >= 0) when = static_cast<std::time_t>(seconds);
+  }
+  std::tm utc{};
+  char text[32] = "";
+  if (gmtime_r(&when, &utc) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+Provenance run_provenance(const std::string& job_file, const std::string& job_text, std::int64_t seed) {
+  Provenance p;
+  p.program = std::string("tbxrun ") + TBX_VERSION;
+  p.date = run_date();
+  p.job_file = job_file;
+  p.job_sha256 = sha256_hex(job_text);
+  p.seed = seed;
+  return p;
+}
+
 Summary summarize(const SimulationModel& model, const SeriesResults& results, const SummaryOptions& options) {
   Summary s;
   s.nsim = model.nsim();
@@ -222,10 +330,14 @@ Summary summarize(const SimulationModel& model, const SeriesResults& results, co
   } else if (!too_few.empty()) {
     s.design_cover.reason = too_few;
   } else {
-    s.design_cover = design_cover(values, cover.lognormal, cover.sd, target_pf);
+    const OrderBounds bounds = quantile_order_bounds(s.nsim, target_pf, SUMMARY_CONFIDENCE);
+    const auto n = static_cast<double>(s.nsim);
+    s.design_cover = design_cover(values, cover.lognormal, cover.sd, target_pf, static_cast<double>(bounds.low) / n,
+                                  static_cast<double>(bounds.high) / n);
   }
 
   model.limit_states_from_cover_loads(s.design_life, values);
+  s.verdict = verdict_at(s, values, model, options.target_beta);
   s.importance = importance_factors(std::move(values), model.sources(),
                                     [&](const SimulationModel::Source& source, std::vector<double>& z,
                                         std::vector<std::uint32_t>& keys) { model.fill_normals(source, z, &keys); },

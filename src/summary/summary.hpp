@@ -2,6 +2,7 @@
 // The summary of a run (--summary): what an engineer needs to sign the
 // result, computed from the simulations the series has already drawn.
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -128,7 +129,43 @@ struct DesignCoverSummary {
   std::string reason;  ///< non-empty where it does not apply
   std::string distribution;
   double mean_cover = 0, sd_cover = 0;  ///< NaN mean: the target cannot be reached by any cover
+  /// The 95 % Monte Carlo interval of mean_cover: the covers at which the
+  /// estimated Pf equals the probability levels of the order statistics that
+  /// bound the service life's quantile (the same ranks, read on the cover
+  /// axis). NaN: no such bound (see interval_reason).
+  double low_cover = 0, high_cover = 0;
+  std::string interval_reason;
   std::vector<CoverPoint> curve;
+};
+
+/// The answer at the design life: the index against the target.
+struct Verdict {
+  double design_life = 0, target_beta = 0;
+  std::int64_t failures = 0;
+  double beta = 0, beta_low = 0, beta_high = 0;  ///< -Phi^-1 of Pf and of its interval's ends
+  /// "passes" (beta at or above the target) or "fails".
+  std::string outcome;
+  /// Whether the whole interval lies on the outcome's side of the target;
+  /// where not, more simulations are needed to settle it.
+  bool settled = false;
+};
+
+/// What tells a reader which run made the summary and from what.
+struct ResolvedInput {
+  std::string name, unit, distribution;
+  /// The distribution's parameters by name, as the run used them.
+  std::vector<std::pair<std::string, double>> parameters;
+  std::string origin;  ///< "given", "preset" or "given, overrides preset"
+  std::string preset;  ///< the preset's name where one was involved
+};
+
+struct Provenance {
+  std::string program;  ///< "tbxrun 2.3.0"
+  std::string date;     ///< UTC, ISO 8601; SOURCE_DATE_EPOCH where set
+  std::string job_file;
+  std::string job_sha256;
+  std::int64_t seed = 0;  ///< the seed the run used
+  std::vector<ResolvedInput> inputs;
 };
 
 struct Summary {
@@ -144,7 +181,26 @@ struct Summary {
   FormSummary form;
   SobolSummary sobol;
   DesignCoverSummary design_cover;
+  Verdict verdict;
+  Provenance provenance;
 };
+
+/// The verdict of a time point against the target.
+Verdict verdict_of(const TimePointSummary& point, double target_beta);
+
+/// One sentence: "at 50 years the index is -0.995 (95 % interval -1.02 to
+/// -0.97), below the target 1.3: fails", with the Monte Carlo label.
+std::string verdict_text(const Verdict& v);
+/// The lines the console shows after a run with a summary.
+std::string verdict_lines(const Summary& s);
+
+/// The date a run records: SOURCE_DATE_EPOCH where it is set to a whole
+/// number of seconds (for reproducible outputs), else the clock; UTC.
+std::string run_date();
+
+/// The program, the date, the job file's name and SHA-256 and the seed;
+/// the caller adds the inputs.
+Provenance run_provenance(const std::string& job_file, const std::string& job_text, std::int64_t seed);
 
 /// The fewest simulations whose order statistics bracket the quantile at
 /// probability p with SUMMARY_CONFIDENCE: both max(p, 1 - p)^n and its
@@ -215,6 +271,9 @@ FormSummary form_at(const SimulationModel& model, double t);
 SobolSummary sobol_at(const SimulationModel& model, double t, std::int64_t simulations);
 /// Mean cover for Pf = target_pf at the loads `s` (mm), by conditional Monte
 /// Carlo on a normal or lognormal cover of standard deviation sd.
-DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf);
+/// With pf_low and pf_high (probabilities), also the covers at which Pf
+/// equals them: the ends of the mean cover's interval.
+DesignCoverSummary design_cover(const std::vector<double>& s, bool lognormal, double sd, double target_pf,
+                                double pf_low = std::nan(""), double pf_high = std::nan(""));
 
 }  // namespace tbx

@@ -88,10 +88,65 @@ void time_point_json(std::string& out, const TimePointSummary& p) {
   m.close();
 }
 
+// ---- The verdict and the provenance of a run, in the JSON and the CSV ----
+
+/// Which program wrote the file, when, and from which job file: the first
+/// members, so that a reader sees them before the results.
+void program_json(Members& top, const Provenance& p) {
+  if (p.program.empty()) return;
+  top.text("program", p.program).text("date", p.date).text("job_file", p.job_file).text("job_sha256", p.job_sha256);
+  top.count("seed", p.seed);
+}
+
+void verdict_and_provenance_json(std::string& out, Members& top, const Summary& s) {
+  top.key("verdict");
+  out += "{";
+  {
+    const Verdict& v = s.verdict;
+    Members m(out, 4);
+    m.number("design_life", v.design_life).number("target_beta", v.target_beta).count("failures", v.failures);
+    m.number("beta", v.beta).number("beta_low", v.beta_low).number("beta_high", v.beta_high);
+    m.text("outcome", v.outcome).key("settled");
+    out += v.settled ? "true" : "false";
+    m.text("text", verdict_text(v));
+    m.text("uncertainty", "every interval in this file is the 95 % Monte Carlo interval of the estimate (the "
+                          "number of simulations); it does not cover the uncertainty of the model or its inputs");
+    m.close();
+  }
+  if (s.provenance.inputs.empty()) return;
+  top.key("inputs");
+  out += "[";
+  for (std::size_t i = 0; i < s.provenance.inputs.size(); ++i) {
+    const ResolvedInput& in = s.provenance.inputs[i];
+    out += i == 0 ? "\n    {" : ",\n    {";
+    Members m(out, 6);
+    m.text("variable", in.name).text("unit", in.unit).text("distribution", in.distribution);
+    for (const auto& [name, value] : in.parameters) m.number(name.c_str(), value);
+    m.text("from", in.origin);
+    if (!in.preset.empty()) m.text("preset", in.preset);
+    m.close();
+  }
+  out += "\n  ]";
+}
+
+/// The provenance columns of the CSV, before "run": the same in every row.
+constexpr const char* PROVENANCE_COLUMNS = ",program,seed,nsim,job_sha256,date";
+constexpr const char* PROVENANCE_UNITS = ",-,-,count,-,-";
+
+std::string provenance_cells(const Summary& s) {
+  const Provenance& p = s.provenance;
+  return "," + p.program + "," + std::to_string(p.seed) + "," + std::to_string(s.nsim) + "," + p.job_sha256 + "," +
+         p.date;
+}
+
 }  // namespace
 
 std::string run_identifier(std::uint32_t reports_crc, const Summary& s) {
-  return hex32(reports_crc) + hex32(crc32(summary_json(s)));
+  // Without the date: a run that repeats another exactly keeps its
+  // identifier on another day.
+  Summary undated = s;
+  undated.provenance.date.clear();
+  return hex32(reports_crc) + hex32(crc32(summary_json(undated)));
 }
 
 std::uint32_t reports_crc(const std::vector<RunStamp::Report>& reports) {
@@ -118,6 +173,7 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
     out += "\n  ]";
   }
   if (!s.model.empty()) top.text("model", s.model).text("title", s.title);
+  program_json(top, s.provenance);
   top.count("nsim", s.nsim).number("confidence", SUMMARY_CONFIDENCE).number("design_life", s.design_life);
 
   top.key("time_points");
@@ -266,6 +322,10 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
     if (!d.reason.empty()) m.text("reason", d.reason);
     if (!d.distribution.empty()) {
       m.text("distribution", d.distribution).number("mean_cover", d.mean_cover).number("sd_cover", d.sd_cover);
+      if (d.reason.empty()) {
+        m.number("low_cover", d.low_cover).number("high_cover", d.high_cover);
+        if (!d.interval_reason.empty()) m.text("interval_reason", d.interval_reason);
+      }
       m.key("curve");
       out += "[";
       for (std::size_t i = 0; i < d.curve.size(); ++i) {
@@ -276,16 +336,19 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
     }
     m.close();
   }
+  verdict_and_provenance_json(out, top, s);
   top.close();
   out += "\n";
   return out;
 }
 
 std::string summary_csv(const Summary& s, const RunStamp* stamp) {
-  const std::string run = stamp ? "," + stamp->run : std::string();
+  // The run stays the last column, where tools look for it.
+  const std::string run = stamp ? provenance_cells(s) + "," + stamp->run : std::string();
   std::string out = "t,failures,pf,pf_se,pf_low,pf_high,beta,beta_low,beta_high,beta_cornell,cov,nsim_for_cov10" +
-                    std::string(stamp ? ",run" : "") + "\nyears,count,%,%,%,%,-,-,-,-,-,count" +
-                    std::string(stamp ? ",-" : "") + "\n";
+                    std::string(stamp ? std::string(PROVENANCE_COLUMNS) + ",run" : "") +
+                    "\nyears,count,%,%,%,%,-,-,-,-,-,count" + std::string(stamp ? std::string(PROVENANCE_UNITS) + ",-" : "") +
+                    "\n";
   auto cell = [](double v) { return std::isfinite(v) ? shortest_number(v) : std::string(); };
   for (const TimePointSummary& p : s.time_points) {
     out += cell(p.t) + "," + std::to_string(p.failures) + "," + cell(p.pf) + "," + cell(p.pf_se) + "," +
@@ -296,24 +359,20 @@ std::string summary_csv(const Summary& s, const RunStamp* stamp) {
   return out;
 }
 
-namespace {
-constexpr const char* JSON_LABEL = "jobname_summary.json";
-constexpr const char* CSV_LABEL = "jobname_summary.csv";
-}  // namespace
-
 std::string summary_json_name(const std::string& base) { return base + "_summary.json"; }
 std::string summary_csv_name(const std::string& base) { return base + "_summary.csv"; }
 
 void check_summary_writable(int folder_fd, const std::string& base) {
-  OutputFile::check_writable(folder_fd, summary_json_name(base), JSON_LABEL);
-  OutputFile::check_writable(folder_fd, summary_csv_name(base), CSV_LABEL);
+  // Messages name the files themselves.
+  OutputFile::check_writable(folder_fd, summary_json_name(base), summary_json_name(base));
+  OutputFile::check_writable(folder_fd, summary_csv_name(base), summary_csv_name(base));
 }
 
 void write_summary_files(FileSet& files, const std::string& base, const Summary& s, const RunStamp& stamp) {
-  OutputFile& json = files.open(summary_json_name(base), JSON_LABEL);
+  OutputFile& json = files.open(summary_json_name(base), summary_json_name(base));
   json.text() = summary_json(s, &stamp);
   files.finished(json);
-  OutputFile& csv = files.open(summary_csv_name(base), CSV_LABEL);
+  OutputFile& csv = files.open(summary_csv_name(base), summary_csv_name(base));
   csv.text() = summary_csv(s, &stamp);
   files.finished(csv);
 }

@@ -36,6 +36,13 @@ TEST(ConcurrentRuns, SecondRunOfAJobWaitsForTheFirst) {
   write_file(dir / "job.dat", small_job(LARGE_NSIM));
   Child first(run_in(dir.path()));
   ASSERT_TRUE(wait_for([&] { return has_job_open(first, dir.path(), "job.dat"); }));
+  const std::string holder = "(process " + std::to_string(first.pid()) + ")";
+  // Told not to wait, a run ends at once, names the holder and leaves the
+  // folder to it.
+  const RunResult busy = run_program(run_in(dir.path(), {"--no-wait", "job"}));
+  EXPECT_EQ(busy.exit_status, 75) << busy.describe();
+  EXPECT_EQ(busy.err, "\nERROR:\nAnother run of job " + holder + " holds the job; not waiting (--no-wait)\n\n");
+  EXPECT_FALSE(first.has_ended()) << "the first run ended first: no proof of not waiting";
   write_file(dir / "new.dat", edited);
   fs::rename(dir / "new.dat", dir / "job.dat");
   const RunResult second = run_program(run_in(dir.path()));
@@ -44,7 +51,7 @@ TEST(ConcurrentRuns, SecondRunOfAJobWaitsForTheFirst) {
   EXPECT_EQ(r.exit_status, 0) << r.describe();
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(second.exit_status, 0) << second.describe();
-  EXPECT_EQ(second.err, "Waiting for another run of job\n");
+  EXPECT_EQ(second.err, "Waiting for another run of job " + holder + "\n");
   EXPECT_TRUE(read_file(dir / "job_rs.dat") == rs) << "results report not from the second run";
   EXPECT_TRUE(read_file(dir / "job_xls.dat") == xls) << "spreadsheet file not from the second run";
   EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"job.dat", "job_rs.dat", "job_xls.dat"}));

@@ -67,6 +67,36 @@ TEST(Console, PromptWithEndlessLine) {
   EXPECT_EQ(r.err, error_report("File not found - jobname_me.dat"));
 }
 
+// A job given by its file's name runs that file; a missing one with a
+// folder or an extension names what was looked for after the classic line.
+TEST(Console, JobNamesWithAnExtensionOrAFolder) {
+  struct Case {
+    std::vector<std::string> args;
+    int exit_status;
+    std::string err;
+    const char* written;  ///< a file the run writes, or nullptr
+  };
+  const std::string missing = "File not found - jobname_me.dat\nLooked for ";
+  const std::vector<Case> cases = {
+      {{"job.dat"}, 0, "", "job_rs.dat"},
+      {{"--summary", "job.dat"}, 0, "", "job_summary.json"},
+      {{"nosuch.toml"}, 1, error_report(missing + "nosuch.toml, nosuch.toml.dat and nosuch.toml.toml"), nullptr},
+      {{"sub/job"}, 1, error_report(missing + "sub/job.dat and sub/job.toml: the folder sub/ cannot be opened"),
+       nullptr},
+      {{"nosuch"}, 1, error_report("File not found - jobname_me.dat"), nullptr},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    write_file(dir / "job.dat", small_job());
+    const RunResult r = run_program(run_in(dir.path(), c.args));
+    EXPECT_EQ(r.exit_status, c.exit_status) << c.args.back() << r.describe();
+    EXPECT_EQ(r.err, c.err) << c.args.back();
+    if (c.written) {
+      EXPECT_TRUE(fs::exists(dir / c.written)) << c.args.back();
+    }
+  }
+}
+
 TEST(Console, ArgumentsThatNameNoJob) {
   TempDir dir;
   for (const auto& args : std::vector<std::vector<std::string>>{

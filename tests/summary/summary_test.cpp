@@ -165,6 +165,10 @@ TEST(DesignCover, MatchesAQuadratureOverTheModelFactor) {
   double hi = 200;
   for (int i = 0; i < 100; ++i) (pf(0.5 * (lo + hi)) > target ? lo : hi) = 0.5 * (lo + hi);
   EXPECT_NEAR(s.design_cover.mean_cover, 0.5 * (lo + hi), 1e-4 * hi);
+  // Its Monte Carlo interval brackets it and holds the exact answer.
+  EXPECT_LT(s.design_cover.low_cover, 0.5 * (lo + hi));
+  EXPECT_GT(s.design_cover.high_cover, 0.5 * (lo + hi));
+  EXPECT_LT(s.design_cover.high_cover - s.design_cover.low_cover, 0.05 * hi);
   EXPECT_EQ(s.design_cover.sd_cover, 6.0);
   ASSERT_EQ(s.design_cover.curve.size(), 21u);
   EXPECT_NEAR(s.design_cover.curve[6].pf / 100, pf(50), 1e-3 * pf(50));

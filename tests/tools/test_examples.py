@@ -1,7 +1,8 @@
 """The committed example reports are what the built program writes for the example jobs.
 
-When a change to the program changes them on purpose, regenerate them:
-    (cd examples && for j in splash_zone tidal_zone submerged_profile; do
+They record the date of their run: SOURCE_DATE_EPOCH=0 fixes it. When a change to the program
+changes them on purpose, regenerate them:
+    (export SOURCE_DATE_EPOCH=0 && cd examples && for j in splash_zone tidal_zone submerged_profile; do
        ../build/tbxrun --summary $j && ../tools/tbxplot $j; done &&
      for j in fib_splash_zone fib_splash_pier fib_submerged_pile; do
        ../build/tbxrun $j && ../tools/tbxplot $j; done)
@@ -26,7 +27,8 @@ class ExamplesTest(TempDirTest):
                 toml = job in TOML_EXAMPLES
                 shutil.copy(os.path.join(EXAMPLES_DIR, job + (".toml" if toml else ".dat")),
                             self.dir)
-                run([TBXRUN] + ([] if toml else ["--summary"]) + [job], cwd=self.dir)
+                run([TBXRUN] + ([] if toml else ["--summary"]) + [job], cwd=self.dir,
+                    env=dict(os.environ, SOURCE_DATE_EPOCH="0"))
                 for suffix in ("_summary.json", "_summary.csv") + (
                         ("_report.txt",) if toml else ("_rs.dat", "_xls.dat")):
                     committed = os.path.join(EXAMPLES_DIR, job + suffix)

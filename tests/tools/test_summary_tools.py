@@ -42,14 +42,16 @@ class SummaryToolsTest(TempDirTest):
         with open(self.path("splash_zone_summary.csv"), newline="") as f:
             summary = list(csv.reader(f))
         self.assertEqual(table[0][:4], ["job", "time_years", "failures", "pf_percent"])
-        # The last column of the file, the run identifier, is not collected.
-        self.assertEqual([row[1:] for row in table[1:]], [row[:-1] for row in summary[2:]])
+        # The provenance columns and the run identifier after the time-point
+        # columns are not collected.
+        self.assertEqual(summary[0][12:], ["program", "seed", "nsim", "job_sha256", "date", "run"])
+        self.assertEqual([row[1:] for row in table[1:]], [row[:12] for row in summary[2:]])
         self.assertTrue(all(row[0] == "splash_zone" for row in table[1:]))
         # Old summaries wrote 17 digits: the table has the shortest exact form.
         with open(self.path("splash_zone_summary.csv"), "w", newline="") as f:
             csv.writer(f, lineterminator="\n").writerows(
-                summary[:2] + [[r[0], r[1]] + [f"{float(v):.17g}" if v else "" for v in r[2:-1]]
-                               + r[-1:] for r in summary[2:]])
+                summary[:2] + [[r[0], r[1]] + [f"{float(v):.17g}" if v else "" for v in r[2:12]]
+                               + r[12:] for r in summary[2:]])
         again = tool("tbxcollect", "--summary", "splash_zone", cwd=self.dir).stdout
         self.assertEqual(list(csv.reader(again.splitlines())), table)
 
