@@ -66,6 +66,38 @@ std::uint32_t float_key(double x) {
   return (bits >> 31) != 0 ? ~bits : bits | 0x80000000u;
 }
 
+/// Ranks 1..n of `v` into r from `items`, the indices of v in the order of
+/// its values, ties sharing their mean rank. False, with r unspecified, where
+/// the items are not in that order. Each item is given its place as its rank
+/// (an integer, exact in a double), and only runs of equal values are
+/// rewritten, with the mean of their places: the rank of a single value is
+/// that same mean.
+bool ordered_ranks(const std::vector<double>& v, const std::vector<Item>& items, std::vector<double>& r) {
+  const std::size_t n = v.size();
+  prepared_resize(r, n);
+  auto share = [&](std::size_t from, std::size_t to) {
+    const double mean_rank = 0.5 * static_cast<double>(from + 1 + to);
+    for (std::size_t m = from; m < to; ++m) r[items[m].index] = mean_rank;
+  };
+  std::size_t run = 0;  // the first place of the current run of equal values
+  double previous = v[items[0].index];
+  double place = 1;
+  r[items[0].index] = place;
+  for (std::size_t i = 1; i < n; ++i) {
+    const std::uint32_t index = items[i].index;
+    const double value = v[index];
+    place += 1;
+    r[index] = place;
+    if (value == previous) continue;
+    if (!(previous < value)) return false;
+    if (i - run > 1) share(run, i);
+    run = i;
+    previous = value;
+  }
+  if (n - run > 1) share(run, n);
+  return true;
+}
+
 /// Ranks 1..n of `v` (no NaN) into r, ties sharing their mean rank. A radix
 /// sort on the values rounded to float (three passes over eight-byte items:
 /// the sort is bound by memory traffic), then the few runs that rounding
@@ -97,14 +129,7 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
     }
     i = k;
   }
-  prepared_resize(r, n);
-  for (std::size_t i = 0; i < n;) {
-    std::size_t k = i + 1;
-    while (k < n && v[items[k].index] == v[items[i].index]) ++k;
-    const double mean_rank = 0.5 * static_cast<double>(i + 1 + k);
-    for (std::size_t m = i; m < k; ++m) r[items[m].index] = mean_rank;
-    i = k;
-  }
+  ordered_ranks(v, items, r);
 }
 
 /// ranks() where `keys` are in the order of v (spread evenly over 32 bits, as
@@ -134,22 +159,8 @@ bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t
       items[k] = item;
     }
   }
-  // The order checked and the mean ranks of runs of equal values given in
-  // one pass.
-  prepared_resize(r, n);
-  std::size_t run = 0;
-  double previous = v[items[0].index];
-  for (std::size_t i = 1; i <= n; ++i) {
-    const double value = i < n ? v[items[i].index] : previous;
-    if (i < n && !(previous <= value)) return false;
-    if (i == n || value != previous) {
-      const double mean_rank = 0.5 * static_cast<double>(run + 1 + i);
-      for (std::size_t m = run; m < i; ++m) r[items[m].index] = mean_rank;
-      run = i;
-      previous = value;
-    }
-  }
-  return true;
+  // The order checked and the ranks given in one pass.
+  return ordered_ranks(v, items, r);
 }
 
 }  // namespace

@@ -35,21 +35,29 @@ void SimulationModel::run(double t, const RowStages& stages) {
 }
 
 void SimulationModel::record(std::int64_t first, std::int64_t last) {
+  if (first > last) return;
   const auto point = static_cast<std::int32_t>(times_.size());
   const IntVector& indicator = results_.indicator;
+  // Plain pointers and the row stride held in registers: the stores below
+  // could otherwise alias the vectors' and the matrix's own fields, which
+  // would then be read again for every simulation.
   const RealMatrix& sim_results = results_.sim_results;
+  const std::int64_t stride = sim_results.cols();
+  const double* loads = &sim_results[first][2];  // S of simulation first
+  std::int32_t* first_failure = first_failure_.data();
+  double* before = load_before_.data();
+  double* at = load_at_.data();
   std::int64_t count = 0;
   for (std::int64_t j = first; j <= last; ++j) {
     const std::int32_t failed = indicator[j];
     count += failed;
     const auto k = static_cast<std::size_t>(j - 1);
-    if (first_failure_[k] != 0) continue;
-    const double load = sim_results[j][2];
+    if (first_failure[k] != 0) continue;
     if (failed != 0) {
-      first_failure_[k] = point;
-      load_at_[k] = load;
+      first_failure[k] = point;
+      at[k] = loads[(j - first) * stride];
     } else {
-      load_before_[k] = load;
+      before[k] = loads[(j - first) * stride];
     }
   }
   failures_.back() += count;
