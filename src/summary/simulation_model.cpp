@@ -208,27 +208,32 @@ void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<do
     }
   }
   prepared_resize(z, static_cast<std::size_t>(nsim()));
-  for (std::int64_t j = 0; j < nsim(); ++j) {
-    u = static_cast<double>(state) * PM_SCALE;
+  // Plain pointers and flags held outside the loop: around the call to the
+  // quantile the vectors' fields would otherwise be read again each time.
+  double* out = z.data();
+  std::uint32_t* key_out = keys ? keys->data() : nullptr;
+  const bool folds = source.folded;
+  for (std::int64_t j = 0, n = nsim(); j < n; ++j) {
+    const double uj = static_cast<double>(state) * PM_SCALE;
     const auto key = static_cast<std::uint32_t>(2 * state);
     // state * step modulo 2^31 - 1, without a division: 2^31 is 1 modulo it.
     const std::uint64_t product = state * step;
     state = (product & MODULUS) + (product >> 31);
     if (state >= MODULUS) state -= MODULUS;
-    const double y = 2.0 * u - 1.0;
+    const double y = 2.0 * uj - 1.0;
     double v = 0;
     std::uint32_t k = key;
-    if (source.folded && y < -0.999) {
+    if (folds && y < -0.999) {
       v = -folded;
       k = low_key;
-    } else if (source.folded && y > 0.999) {
+    } else if (folds && y > 0.999) {
       v = folded;
       k = high_key;
     } else {
-      v = normal_quantile_fast(u);
+      v = normal_quantile_fast(uj);
     }
-    z[static_cast<std::size_t>(j)] = v;
-    if (keys) (*keys)[static_cast<std::size_t>(j)] = k;
+    out[j] = v;
+    if (key_out) key_out[j] = k;
   }
 }
 
