@@ -230,23 +230,30 @@ ImportanceSummary importance_factors(
   }
   const Centered g_centered(gu);
   const Centered rank_centered(g_ranks);
-  // The sources one per task, each with its own work space.
+  // The sources shared among as many tasks as run at once, each task with
+  // one work space for all its sources: fresh memory costs more to touch
+  // than the work done in it.
   s.factors.resize(sources.size());
-  for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
-    const SimulationModel::Source& source = sources[static_cast<std::size_t>(c)];
+  const auto tasks = static_cast<std::int64_t>(
+      std::min(sources.size(), static_cast<std::size_t>(threads_to_use(threads))));
+  for_each_chunk(tasks, threads, [&](std::int64_t task) {
     std::vector<double> z;
     std::vector<std::uint32_t> keys;
     std::vector<double> z_ranks;
     RankSpace space;
-    fill(source, z, keys);
-    keep_used(z);
-    if (!keys.empty()) keep_used(keys);
-    ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
-    f.variable = source.variable;
-    f.drives = source.drives;
-    f.rho = correlation(g_centered, z);
-    if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
-    f.spearman = correlation(rank_centered, z_ranks);
+    for (auto c = static_cast<std::size_t>(task); c < sources.size(); c += static_cast<std::size_t>(tasks)) {
+      const SimulationModel::Source& source = sources[c];
+      keys.clear();
+      fill(source, z, keys);
+      keep_used(z);
+      if (!keys.empty()) keep_used(keys);
+      ImportanceFactor& f = s.factors[c];
+      f.variable = source.variable;
+      f.drives = source.drives;
+      f.rho = correlation(g_centered, z);
+      if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
+      f.spearman = correlation(rank_centered, z_ranks);
+    }
   });
   double norm = 0;
   for (const ImportanceFactor& f : s.factors) norm += f.rho * f.rho;
