@@ -147,17 +147,17 @@ bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t
   for (std::size_t i = 0; i < n; ++i) ++start[bucket(keys[i]) + 1];
   for (std::size_t b = 1; b <= n; ++b) start[b] += start[b - 1];
   for (std::size_t i = 0; i < n; ++i) items[start[bucket(keys[i])]++] = {keys[i], static_cast<std::uint32_t>(i)};
-  // Each bucket's few keys in order (start[b] is now the end of bucket b).
-  for (std::size_t b = 0, from = 0; b < n; from = start[b], ++b) {
-    for (std::size_t i = from + 1; i < start[b]; ++i) {
-      const Item item = items[i];
-      std::size_t k = i;
-      while (k > from && items[k - 1].key > item.key) {
-        items[k] = items[k - 1];
-        --k;
-      }
-      items[k] = item;
-    }
+  // Buckets follow the order of their keys: an insertion sort over all
+  // items moves each only within its bucket, past about one other.
+  for (std::size_t i = 1; i < n; ++i) {
+    const Item item = items[i];
+    if (!(item.key < items[i - 1].key)) continue;
+    std::size_t k = i;
+    do {
+      items[k] = items[k - 1];
+      --k;
+    } while (k > 0 && items[k - 1].key > item.key);
+    items[k] = item;
   }
   // The order checked and the ranks given in one pass.
   return ordered_ranks(v, items, r);
