@@ -209,14 +209,11 @@ ImportanceSummary importance_factors(
   if (largest > 0x1p500) {
     for (double& v : gu) v *= 0x1p-600;
   }
+  // The mean and squares of G once, for its scatter and every correlation.
+  const Centered g_centered(gu);
   {
     const auto n = static_cast<double>(gu.size());
-    double mean = 0;
-    for (const double v : gu) mean += v;
-    mean /= n;
-    double squares = 0;
-    for (const double v : gu) squares += (v - mean) * (v - mean);
-    if (without_scatter(mean, std::sqrt(squares / (n - 1)), s.used)) {
+    if (without_scatter(g_centered.mean, std::sqrt(g_centered.squares / (n - 1)), s.used)) {
       s.reason = std::string(NO_SCATTER) +
                  " at the design life (its sd is no larger than the rounding of its mean): no variable explains "
                  "any of its variance, and correlations with it would be rounding";
@@ -228,7 +225,6 @@ ImportanceSummary importance_factors(
     RankSpace space;
     ranks(gu, space, g_ranks);
   }
-  const Centered g_centered(gu);
   const Centered rank_centered(g_ranks);
   // The sources shared among as many tasks as run at once, each task with
   // one work space for all its sources: fresh memory costs more to touch
