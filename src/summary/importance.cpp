@@ -66,6 +66,38 @@ std::uint32_t float_key(double x) {
   return (bits >> 31) != 0 ? ~bits : bits | 0x80000000u;
 }
 
+/// Ranks 1..n of `v` into r from `items`, the indices of v in the order of
+/// its values, ties sharing their mean rank. False, with r unspecified, where
+/// the items are not in that order. Each item is given its place as its rank
+/// (an integer, exact in a double), and only runs of equal values are
+/// rewritten, with the mean of their places: the rank of a single value is
+/// that same mean.
+bool ordered_ranks(const std::vector<double>& v, const std::vector<Item>& items, std::vector<double>& r) {
+  const std::size_t n = v.size();
+  prepared_resize(r, n);
+  auto share = [&](std::size_t from, std::size_t to) {
+    const double mean_rank = 0.5 * static_cast<double>(from + 1 + to);
+    for (std::size_t m = from; m < to; ++m) r[items[m].index] = mean_rank;
+  };
+  std::size_t run = 0;  // the first place of the current run of equal values
+  double previous = v[items[0].index];
+  double place = 1;
+  r[items[0].index] = place;
+  for (std::size_t i = 1; i < n; ++i) {
+    const std::uint32_t index = items[i].index;
+    const double value = v[index];
+    place += 1;
+    r[index] = place;
+    if (value == previous) continue;
+    if (!(previous < value)) return false;
+    if (i - run > 1) share(run, i);
+    run = i;
+    previous = value;
+  }
+  if (n - run > 1) share(run, n);
+  return true;
+}
+
 /// Ranks 1..n of `v` (no NaN) into r, ties sharing their mean rank. A radix
 /// sort on the values rounded to float (three passes over eight-byte items:
 /// the sort is bound by memory traffic), then the few runs that rounding
@@ -97,14 +129,7 @@ void ranks(const std::vector<double>& v, RankSpace& space, std::vector<double>& 
     }
     i = k;
   }
-  prepared_resize(r, n);
-  for (std::size_t i = 0; i < n;) {
-    std::size_t k = i + 1;
-    while (k < n && v[items[k].index] == v[items[i].index]) ++k;
-    const double mean_rank = 0.5 * static_cast<double>(i + 1 + k);
-    for (std::size_t m = i; m < k; ++m) r[items[m].index] = mean_rank;
-    i = k;
-  }
+  ordered_ranks(v, items, r);
 }
 
 /// ranks() where `keys` are in the order of v (spread evenly over 32 bits, as
@@ -122,34 +147,20 @@ bool ranks_by_keys(const std::vector<double>& v, const std::vector<std::uint32_t
   for (std::size_t i = 0; i < n; ++i) ++start[bucket(keys[i]) + 1];
   for (std::size_t b = 1; b <= n; ++b) start[b] += start[b - 1];
   for (std::size_t i = 0; i < n; ++i) items[start[bucket(keys[i])]++] = {keys[i], static_cast<std::uint32_t>(i)};
-  // Each bucket's few keys in order (start[b] is now the end of bucket b).
-  for (std::size_t b = 0, from = 0; b < n; from = start[b], ++b) {
-    for (std::size_t i = from + 1; i < start[b]; ++i) {
-      const Item item = items[i];
-      std::size_t k = i;
-      while (k > from && items[k - 1].key > item.key) {
-        items[k] = items[k - 1];
-        --k;
-      }
-      items[k] = item;
-    }
+  // Buckets follow the order of their keys: an insertion sort over all
+  // items moves each only within its bucket, past about one other.
+  for (std::size_t i = 1; i < n; ++i) {
+    const Item item = items[i];
+    if (!(item.key < items[i - 1].key)) continue;
+    std::size_t k = i;
+    do {
+      items[k] = items[k - 1];
+      --k;
+    } while (k > 0 && items[k - 1].key > item.key);
+    items[k] = item;
   }
-  // The order checked and the mean ranks of runs of equal values given in
-  // one pass.
-  prepared_resize(r, n);
-  std::size_t run = 0;
-  double previous = v[items[0].index];
-  for (std::size_t i = 1; i <= n; ++i) {
-    const double value = i < n ? v[items[i].index] : previous;
-    if (i < n && !(previous <= value)) return false;
-    if (i == n || value != previous) {
-      const double mean_rank = 0.5 * static_cast<double>(run + 1 + i);
-      for (std::size_t m = run; m < i; ++m) r[items[m].index] = mean_rank;
-      run = i;
-      previous = value;
-    }
-  }
-  return true;
+  // The order checked and the ranks given in one pass.
+  return ordered_ranks(v, items, r);
 }
 
 }  // namespace
@@ -198,14 +209,11 @@ ImportanceSummary importance_factors(
   if (largest > 0x1p500) {
     for (double& v : gu) v *= 0x1p-600;
   }
+  // The mean and squares of G once, for its scatter and every correlation.
+  const Centered g_centered(gu);
   {
     const auto n = static_cast<double>(gu.size());
-    double mean = 0;
-    for (const double v : gu) mean += v;
-    mean /= n;
-    double squares = 0;
-    for (const double v : gu) squares += (v - mean) * (v - mean);
-    if (without_scatter(mean, std::sqrt(squares / (n - 1)), s.used)) {
+    if (without_scatter(g_centered.mean, std::sqrt(g_centered.squares / (n - 1)), s.used)) {
       s.reason = std::string(NO_SCATTER) +
                  " at the design life (its sd is no larger than the rounding of its mean): no variable explains "
                  "any of its variance, and correlations with it would be rounding";
@@ -217,25 +225,31 @@ ImportanceSummary importance_factors(
     RankSpace space;
     ranks(gu, space, g_ranks);
   }
-  const Centered g_centered(gu);
   const Centered rank_centered(g_ranks);
-  // The sources one per task, each with its own work space.
+  // The sources shared among as many tasks as run at once, each task with
+  // one work space for all its sources: fresh memory costs more to touch
+  // than the work done in it.
   s.factors.resize(sources.size());
-  for_each_chunk(static_cast<std::int64_t>(sources.size()), threads, [&](std::int64_t c) {
-    const SimulationModel::Source& source = sources[static_cast<std::size_t>(c)];
+  const auto tasks = static_cast<std::int64_t>(
+      std::min(sources.size(), static_cast<std::size_t>(threads_to_use(threads))));
+  for_each_chunk(tasks, threads, [&](std::int64_t task) {
     std::vector<double> z;
     std::vector<std::uint32_t> keys;
     std::vector<double> z_ranks;
     RankSpace space;
-    fill(source, z, keys);
-    keep_used(z);
-    if (!keys.empty()) keep_used(keys);
-    ImportanceFactor& f = s.factors[static_cast<std::size_t>(c)];
-    f.variable = source.variable;
-    f.drives = source.drives;
-    f.rho = correlation(g_centered, z);
-    if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
-    f.spearman = correlation(rank_centered, z_ranks);
+    for (auto c = static_cast<std::size_t>(task); c < sources.size(); c += static_cast<std::size_t>(tasks)) {
+      const SimulationModel::Source& source = sources[c];
+      keys.clear();
+      fill(source, z, keys);
+      keep_used(z);
+      if (!keys.empty()) keep_used(keys);
+      ImportanceFactor& f = s.factors[c];
+      f.variable = source.variable;
+      f.drives = source.drives;
+      f.rho = correlation(g_centered, z);
+      if (keys.empty() || !ranks_by_keys(z, keys, space, z_ranks)) ranks(z, space, z_ranks);
+      f.spearman = correlation(rank_centered, z_ranks);
+    }
   });
   double norm = 0;
   for (const ImportanceFactor& f : s.factors) norm += f.rho * f.rho;

@@ -75,7 +75,12 @@ double crossing(const SimulationModel& model, std::int64_t j, double a, double b
 /// one common curve instead of a search on the model per simulation.
 class SharedLoadCurve {
  public:
-  SharedLoadCurve(const SimulationModel& model, double first, double last) : model_(model) {
+  SharedLoadCurve(const SimulationModel& model, const std::vector<double>& times) : model_(model) {
+    const double first = times.front();
+    const double last = times.back();
+    // ln S_unit at each time point, once for all the simulations that fail
+    // there.
+    for (const double t : times) log_unit_at_.push_back(std::log(model.unit_load(t)));
     const double x0 = std::log(first);
     const double step = (std::log(last) - x0) / (POINTS - 1);
     for (int k = 0; k < POINTS; ++k) {
@@ -87,13 +92,14 @@ class SharedLoadCurve {
   /// False where the curve does not rise strictly: the model is searched.
   bool usable() const { return usable_; }
 
-  /// The time in (a, b] at which R = S, given S at a and b; NaN where the
-  /// curve cannot say (R or S not positive).
-  double crossing(std::int64_t j, double a, double b, double sa, double sb) const {
+  /// The time in (a, b] at which R = S, given S at a and b, where b is the
+  /// time point with index `point`; NaN where the curve cannot say (R or S
+  /// not positive).
+  double crossing(std::int64_t j, double a, double b, std::size_t point, double sa, double sb) const {
     const double r = model_.resistance(j);
     if (!(r - sa >= 0) || !(r - sb < 0)) return b;
     if (!(r > 0 && sa > 0 && sb > 0 && std::isfinite(sb))) return std::nan("");
-    const double y = std::log(r) - (std::log(sb) - std::log(model_.unit_load(b)));
+    const double y = std::log(r) - (std::log(sb) - log_unit_at_[point]);
     // The table interval with l_[k] <= y < l_[k + 1], then cubic
     // interpolation of x through the four points around it.
     const int k = std::clamp(static_cast<int>(std::upper_bound(l_, l_ + POINTS, y) - l_) - 1, 1, POINTS - 3);
@@ -114,6 +120,7 @@ class SharedLoadCurve {
   const SimulationModel& model_;
   double x_[POINTS];
   double l_[POINTS];
+  std::vector<double> log_unit_at_;
   bool usable_ = true;
 };
 
@@ -139,7 +146,7 @@ std::vector<double> initiation_times(const SimulationModel& model) {
   prepared_resize(out, static_cast<std::size_t>(model.nsim()));
   std::unique_ptr<SharedLoadCurve> curve;
   if (model.age_shared()) {
-    curve = std::make_unique<SharedLoadCurve>(model, times.front(), times.back());
+    curve = std::make_unique<SharedLoadCurve>(model, times);
     if (!curve->usable()) curve.reset();
   }
   constexpr std::int64_t CHUNK = 4096;
@@ -159,7 +166,7 @@ std::vector<double> initiation_times(const SimulationModel& model) {
         // The closed form kept within the bracket that the time points give.
         t = a < b ? model.initiation_time(j) : std::nan("");
         if (!std::isnan(t)) t = std::min(b, std::max(t, std::nextafter(a, b)));
-        if (std::isnan(t) && curve && a < b) t = curve->crossing(j, a, b, sa, sb);
+        if (std::isnan(t) && curve && a < b) t = curve->crossing(j, a, b, static_cast<std::size_t>(f - 1), sa, sb);
         if (std::isnan(t)) t = a < b ? crossing(model, j, a, b, sa, sb) : b;
       }
       out[static_cast<std::size_t>(j - 1)] = t;

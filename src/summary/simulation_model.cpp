@@ -35,21 +35,29 @@ void SimulationModel::run(double t, const RowStages& stages) {
 }
 
 void SimulationModel::record(std::int64_t first, std::int64_t last) {
+  if (first > last) return;
   const auto point = static_cast<std::int32_t>(times_.size());
   const IntVector& indicator = results_.indicator;
+  // Plain pointers and the row stride held in registers: the stores below
+  // could otherwise alias the vectors' and the matrix's own fields, which
+  // would then be read again for every simulation.
   const RealMatrix& sim_results = results_.sim_results;
+  const std::int64_t stride = sim_results.cols();
+  const double* loads = &sim_results[first][2];  // S of simulation first
+  std::int32_t* first_failure = first_failure_.data();
+  double* before = load_before_.data();
+  double* at = load_at_.data();
   std::int64_t count = 0;
   for (std::int64_t j = first; j <= last; ++j) {
     const std::int32_t failed = indicator[j];
     count += failed;
     const auto k = static_cast<std::size_t>(j - 1);
-    if (first_failure_[k] != 0) continue;
-    const double load = sim_results[j][2];
+    if (first_failure[k] != 0) continue;
     if (failed != 0) {
-      first_failure_[k] = point;
-      load_at_[k] = load;
+      first_failure[k] = point;
+      at[k] = loads[(j - first) * stride];
     } else {
-      load_before_[k] = load;
+      before[k] = loads[(j - first) * stride];
     }
   }
   failures_.back() += count;
@@ -201,27 +209,32 @@ void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<do
     }
   }
   prepared_resize(z, static_cast<std::size_t>(nsim()));
-  for (std::int64_t j = 0; j < nsim(); ++j) {
-    u = static_cast<double>(state) * PM_SCALE;
+  // Plain pointers and flags held outside the loop: around the call to the
+  // quantile the vectors' fields would otherwise be read again each time.
+  double* out = z.data();
+  std::uint32_t* key_out = keys ? keys->data() : nullptr;
+  const bool folds = source.folded;
+  for (std::int64_t j = 0, n = nsim(); j < n; ++j) {
+    const double uj = static_cast<double>(state) * PM_SCALE;
     const auto key = static_cast<std::uint32_t>(2 * state);
     // state * step modulo 2^31 - 1, without a division: 2^31 is 1 modulo it.
     const std::uint64_t product = state * step;
     state = (product & MODULUS) + (product >> 31);
     if (state >= MODULUS) state -= MODULUS;
-    const double y = 2.0 * u - 1.0;
+    const double y = 2.0 * uj - 1.0;
     double v = 0;
     std::uint32_t k = key;
-    if (source.folded && y < -0.999) {
+    if (folds && y < -0.999) {
       v = -folded;
       k = low_key;
-    } else if (source.folded && y > 0.999) {
+    } else if (folds && y > 0.999) {
       v = folded;
       k = high_key;
     } else {
-      v = normal_quantile_fast(u);
+      v = normal_quantile_fast(uj);
     }
-    z[static_cast<std::size_t>(j)] = v;
-    if (keys) (*keys)[static_cast<std::size_t>(j)] = k;
+    out[j] = v;
+    if (key_out) key_out[j] = k;
   }
 }
 

@@ -187,6 +187,49 @@ TEST(DesignCover, DegenerateAndExtremeCoverScatterGiveACoverOrAReason) {
   }
 }
 
+// Ties share their mean rank, whichever way the ranks are found: sorting the
+// values, keys in their order, or keys out of order (then the values decide).
+TEST(ImportanceFactors, SpearmanGivesTiesTheirMeanRankByEveryRoute) {
+  const std::vector<double> g = {3, 1, 4, 1, 5, 9, 2, 6, -0.0, 0.0};
+  const std::vector<double> z = {2, 7, 1, 8, 2, 8, 1, 8, 0.0, -0.0};
+  auto mean_ranks = [](const std::vector<double>& v) {
+    std::vector<double> r;
+    for (const double x : v) {
+      double below = 0, equal = 0;
+      for (const double y : v) {
+        if (y < x) ++below;
+        if (y == x) ++equal;
+      }
+      r.push_back(below + (equal + 1) / 2);
+    }
+    return r;
+  };
+  const std::vector<double> rg = mean_ranks(g), rz = mean_ranks(z);
+  const double n = static_cast<double>(g.size()), mean = (n + 1) / 2;
+  double sxy = 0, sxx = 0, syy = 0;
+  for (std::size_t i = 0; i < g.size(); ++i) {
+    sxy += (rg[i] - mean) * (rz[i] - mean);
+    sxx += (rg[i] - mean) * (rg[i] - mean);
+    syy += (rz[i] - mean) * (rz[i] - mean);
+  }
+  const double expected = sxy / std::sqrt(sxx * syy);
+  std::vector<SimulationModel::Source> sources(1);
+  for (const int route : {0, 1, 2}) {
+    const auto fill = [&](const SimulationModel::Source&, std::vector<double>& out, std::vector<std::uint32_t>& keys) {
+      out = z;
+      keys.clear();
+      for (const double x : z) {
+        const auto key = static_cast<std::uint32_t>((x + 1) * 1e8);
+        if (route == 1) keys.push_back(key);
+        if (route == 2) keys.push_back(~key);
+      }
+    };
+    const ImportanceSummary s = importance_factors(g, sources, fill, 1);
+    ASSERT_EQ(s.factors.size(), 1u) << s.reason;
+    EXPECT_NEAR(s.factors[0].spearman, expected, 1e-14) << route;
+  }
+}
+
 TEST(ImportanceFactors, GWithoutScatterGivesAReasonAndHugeGCorrelatesAsScaled) {
   const std::int64_t nsim = 1000;
   std::vector<double> z(nsim);
