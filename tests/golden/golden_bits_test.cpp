@@ -148,7 +148,8 @@ void moment_samplers(bool print) {
 
 // I_x(p, q) and I_{1-x}(q, p) by each tail on both sides of its switch point
 // (p + 1) / (p + q + 2): p, q, x. Shapes small, mixed, and both from 10 up
-// (Stirling's series with ln sqrt(2 pi)).
+// (Stirling's series with ln sqrt(2 pi)); the last three have a small I_x
+// above the switch point, where 1 - complement would cancel.
 void regularized_beta_tails(bool print) {
   static const Row<3, 2> rows[] = {
     {{0.5, 0.5, 0.1},
@@ -191,6 +192,12 @@ void regularized_beta_tails(bool print) {
      {0x1.8b3d07f37ddf9p-1, 0x1.d30be0320881dp-3}},
     {{12, 11, 0.45},
      {0x1.f733a83fa1095p-3, 0x1.823315f017bddp-1}},
+    {{1, 0.05, 0.7},
+     {0x1.de98e7ac48221p-5, 0x1.e21671853b7ep-1}},
+    {{0.5, 0.1, 0.8},
+     {0x1.ecf1e8ce23f0cp-3, 0x1.84c385cc7703dp-1}},
+    {{0.05, 1, 0.3},
+     {0x1.e21671853b7ep-1, 0x1.de98e7ac48221p-5}},
   };
   pin("regularized beta", rows, [](const double* in) {
     const RegularizedBeta beta(in[0], in[1]);
