@@ -40,6 +40,9 @@ TEST(RemoveOnSignal, NamedTemporaryReportIsRemoved) {
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+      // A signal ignored at start stays ignored (nohup, a background job of
+      // a shell): start from the default as an interactive run does.
+      ::signal(signal_number, SIG_DFL);
       remove_registered_files_on_signal();
       const auto folder = Folder::open(dir, AT_FDCWD);
       OutputFile file(folder->fd(), "job_rs.dat", "jobname_rs.dat", OutputFile::Temporary::named);
