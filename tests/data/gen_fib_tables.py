@@ -17,29 +17,14 @@
 
 import mpmath
 
-from table_io import d, write
+from table_io import bisect, d, normal_quantile, write
 
 mpmath.mp.dps = 50
 mp = mpmath.mpf
 
 
-def bisect(f, lo, hi, steps=400):
-    """The root of an increasing f on [lo, hi], geometric while lo > 0."""
-    lo, hi = mp(lo), mp(hi)
-    for _ in range(steps):
-        mid = mpmath.sqrt(lo * hi) if lo > 0 and hi / lo > 4 else (lo + hi) / 2
-        if f(mid) < 0:
-            lo = mid
-        else:
-            hi = mid
-    return (lo + hi) / 2
 
 
-def normal_quantile(u):
-    u = mp(u)
-    if u > 0.5:
-        return -normal_quantile(1 - u)
-    return bisect(lambda x: mpmath.ncdf(x) - u, -40, 0)
 
 
 # ---- the fib model ----------------------------------------------------------

@@ -13,28 +13,13 @@
 
 import mpmath
 
-from table_io import d, write
+from table_io import bisect, d, normal_quantile, write
 
 mpmath.mp.dps = 50
 
 
-def bisect(f, lo, hi, steps=400):
-    """The root of an increasing f on [lo, hi], geometric while lo > 0."""
-    lo, hi = mpmath.mpf(lo), mpmath.mpf(hi)
-    for _ in range(steps):
-        mid = mpmath.sqrt(lo * hi) if lo > 0 and hi / lo > 4 else (lo + hi) / 2
-        if f(mid) < 0:
-            lo = mid
-        else:
-            hi = mid
-    return (lo + hi) / 2
 
 
-def normal_quantile(p):
-    p = mpmath.mpf(p)
-    if p > 0.5:
-        return -normal_quantile(1 - p)
-    return bisect(lambda x: mpmath.ncdf(x) - p, -40, 0)
 
 
 quantile_args = [1e-300, 1e-100, 1e-20, 1e-10, 1e-5, 0.001, 0.025, 0.09680048458561036, 0.1,

@@ -1,9 +1,12 @@
-"""Writing the generated reference tables: rows "{...}," for inclusion inside
-a C++ array initialiser, numbers printed with repr (which reads back as the
-same double in C++)."""
+"""What the reference-table generators share: writing the tables (rows "{...},"
+for inclusion inside a C++ array initialiser, numbers printed with repr, which
+reads back as the same double in C++), and the root finding and the normal
+quantile that several tables stand on, at mpmath's working precision."""
 
 import os
 import sys
+
+import mpmath
 
 OUT = os.path.dirname(os.path.abspath(__file__))
 
@@ -21,3 +24,23 @@ def write(name, comment, rows):
         f.write("// %s\n" % comment)
         for row in rows:
             f.write("{%s},\n" % ", ".join(row))
+
+
+def bisect(f, lo, hi, steps=400):
+    """The root of an increasing f on [lo, hi], geometric while lo > 0."""
+    lo, hi = mpmath.mpf(lo), mpmath.mpf(hi)
+    for _ in range(steps):
+        mid = mpmath.sqrt(lo * hi) if lo > 0 and hi / lo > 4 else (lo + hi) / 2
+        if f(mid) < 0:
+            lo = mid
+        else:
+            hi = mid
+    return (lo + hi) / 2
+
+
+def normal_quantile(p):
+    """Phi^-1(p) by bisection on the normal distribution function."""
+    p = mpmath.mpf(p)
+    if p > 0.5:
+        return -normal_quantile(1 - p)
+    return bisect(lambda x: mpmath.ncdf(x) - p, -40, 0)
