@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -148,8 +149,16 @@ class Child {
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
+    // A variable given in o.env takes the place of the inherited one.
+    const auto given = [&](const char* e) {
+      const std::string word(e);
+      const std::string name = word.substr(0, word.find('='));
+      return std::any_of(o.env.begin(), o.env.end(), [&](const std::string& g) { return g.rfind(name + "=", 0) == 0; });
+    };
     std::vector<std::string> env_words;
-    for (char** e = environ; *e != nullptr; ++e) env_words.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (!given(*e)) env_words.emplace_back(*e);
+    }
     env_words.insert(env_words.end(), o.env.begin(), o.env.end());
     std::vector<char*> envp;
     for (auto& w : env_words) envp.push_back(w.data());
