@@ -175,8 +175,7 @@ struct Abandoned {};
 /// with the next field, key or variable that does not depend on it.
 class FibJobReader {
  public:
-  FibJobReader(const toml::table& root, const std::string& file_name, FibJobDraft* draft)
-      : root_(root), file_(file_name), draft_(draft) {}
+  FibJobReader(const toml::table& root, FibJobDraft* draft) : root_(root), draft_(draft) {}
 
   FibJob read() {
     FibJob job;
@@ -523,7 +522,6 @@ class FibJobReader {
   }
 
   const toml::table& root_;
-  const std::string& file_;
   FibJobDraft* draft_;  // null: the first fault ends the pass
   bool binder_read_ = true, exposure_read_ = true;
   int variable_ = -1;  // the variable being read
@@ -561,7 +559,7 @@ FibJob read_fib_job(const std::string& text, const std::string& file_name) {
   Fault fault{};
   try {
     if (std::optional<toml::table> root = parsed(text, file_name, fault)) {
-      return FibJobReader(*root, file_name, nullptr).read();
+      return FibJobReader(*root, nullptr).read();
     }
   } catch (const Fault& f) {
     fault = f;
@@ -574,7 +572,7 @@ FibJobDraft read_fib_job_draft(const std::string& text, const std::string& file_
   FibJobDraft draft;
   Fault fault{};
   if (std::optional<toml::table> root = parsed(text, file_name, fault)) {
-    draft.job = FibJobReader(*root, file_name, &draft).read();
+    draft.job = FibJobReader(*root, &draft).read();
   } else {
     draft.faults.push_back({fault.line, fault.field, fault.what, -1, std::nullopt, {}});
   }
