@@ -11,6 +11,7 @@
 #include "fib/fib_model.hpp"
 #include "fib/fib_report.hpp"
 #include "job/time_series.hpp"
+#include "support/fib_series.hpp"
 #include "prob/normal.hpp"
 #include "summary/simulation_model.hpp"
 #include "summary/summary_files.hpp"
@@ -41,18 +42,7 @@ FibJob cover_only_job(std::int64_t nsim) {
   return job;
 }
 
-/// A series of `job` on `threads` CPUs, kept for its summary.
-struct FibSeries {
-  FibSeries(const FibJob& job, int threads) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
-    allocate_series_results(results, job.simulations, static_cast<std::int64_t>(job.times.size()));
-    simulations = keep_simulations(FibModel(job), job.simulations, job.seed, results, sink.get(), threads);
-    run_series(job.times, job.simulations, [&](double t, const RowStages& s) { simulations->run(t, s); }, results,
-               sink.get());
-  }
-  SeriesResults results;
-  std::unique_ptr<SimulationModel> simulations;
-};
+using tbx_test::FibSeries;
 
 TEST(FibModel, OnlyTheCoverRandomGivesTheClosedForm) {
   const FibJob job = cover_only_job(100000);

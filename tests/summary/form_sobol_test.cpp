@@ -12,6 +12,7 @@
 
 #include "fib/fib_model.hpp"
 #include "job/time_series.hpp"
+#include "support/fib_series.hpp"
 #include "summary/form.hpp"
 #include "summary/simulation_model.hpp"
 #include "summary/summary.hpp"
@@ -34,17 +35,7 @@ FibJob two_variable_job(MomentKind kind, std::int64_t nsim) {
   return job;
 }
 
-struct FibSeries {
-  FibSeries(const FibJob& job, int threads) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::fopen("/dev/null", "w"), std::fclose);
-    allocate_series_results(results, job.simulations, static_cast<std::int64_t>(job.times.size()));
-    simulations = keep_simulations(FibModel(job), job.simulations, job.seed, results, sink.get(), threads);
-    run_series(job.times, job.simulations, [&](double t, const RowStages& s) { simulations->run(t, s); }, results,
-               sink.get());
-  }
-  SeriesResults results;
-  std::unique_ptr<SimulationModel> simulations;
-};
+using tbx_test::FibSeries;
 
 TEST(Form, MatchesTheClosedFormOfNormalAndLognormalVariables) {
   struct Case {
