@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "core/number_format.hpp"
-#include "job/cycle_engine.hpp"
-#include "job/plain_cycle.hpp"
+#include "engine/cycle_engine.hpp"
+#include "engine/plain_cycle.hpp"
 #include "model/chloride_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/inverse_error_function.hpp"

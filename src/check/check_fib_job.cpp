@@ -6,8 +6,7 @@
 #include "check/finding.hpp"
 #include "check/plausibility.hpp"
 #include "core/fatal.hpp"
-#include "fib/fib_job.hpp"
-#include "fib/run_fib_job.hpp"
+#include "input/fib_reader.hpp"
 
 namespace tbx {
 

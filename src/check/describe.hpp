@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
 
 namespace tbx {

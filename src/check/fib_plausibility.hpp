@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "check/finding.hpp"
-#include "fib/fib_job.hpp"
+#include "input/fib_reader.hpp"
 
 namespace tbx {
 

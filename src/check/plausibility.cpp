@@ -7,7 +7,7 @@
 
 #include "check/describe.hpp"
 #include "check/distribution.hpp"
-#include "job/time_series.hpp"
+#include "engine/time_series.hpp"
 #include "prob/normal.hpp"
 #include "summary/summary.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "check/finding.hpp"
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 #include "input/reader.hpp"
 
 namespace tbx {

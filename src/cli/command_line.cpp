@@ -7,7 +7,7 @@
 #include <set>
 #include <string_view>
 
-#include "cli/version.hpp"
+#include "core/version.hpp"
 
 namespace tbx {
 

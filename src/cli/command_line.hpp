@@ -14,15 +14,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/usage_error.hpp"
+
 namespace tbx {
-
-/// Exit status of a command-line mistake.
-inline constexpr int USAGE_EXIT_STATUS = 2;
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 /// The most simulations per Sobol sample: each row keeps k + 2 values of G.
 inline constexpr std::int64_t MAX_SOBOL_SIMULATIONS = 1000000;

@@ -288,4 +288,6 @@ std::string shortest_text(double value, int digits) {
   return std::string(buffer, result.ptr);
 }
 
+std::string shortest_number(double x) { return std::isfinite(x) ? shortest_text(x) : "null"; }
+
 }  // namespace tbx

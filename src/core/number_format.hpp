@@ -23,6 +23,9 @@ void append_int(std::string& out, std::int64_t value, int width);
 /// or, with `digits` > 0, that many significant digits as "%.<digits>g"
 /// writes them. Non-finite values as printf spells them.
 std::string shortest_text(double value, int digits = 0);
+/// shortest_text, or "null" for infinities and NaN (JSON has no such
+/// numbers).
+std::string shortest_number(double x);
 
 // The same conversions written straight into a caller's buffer, for tables
 // of many numbers. Each returns the end of what it wrote; only write_int pads.

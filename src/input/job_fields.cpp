@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

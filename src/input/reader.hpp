@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
 
 namespace tbx {

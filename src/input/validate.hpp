@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string_view>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
 
 namespace tbx {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 #include "model/chloride_formulas.hpp"
 #include "model/limit_state_model.hpp"
 #include "prob/sampling.hpp"

@@ -3,12 +3,12 @@
 #include <limits>
 #include <memory>
 
+#include "core/number_format.hpp"
 #include "core/parallel.hpp"
 #include "summary/binomial.hpp"
 #include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
-#include "summary/summary_files.hpp"
 
 namespace tbx {
 

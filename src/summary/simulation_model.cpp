@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fib/fib_model.hpp"
-#include "job/cycle_engine.hpp"
+#include "model/fib_model.hpp"
+#include "engine/cycle_engine.hpp"
 #include "model/chloride_model.hpp"
 #include "prob/normal.hpp"
 #include "prob/random.hpp"

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "core/parallel.hpp"
-#include "job/series_results.hpp"
-#include "job/time_series.hpp"
+#include "engine/series_results.hpp"
+#include "engine/time_series.hpp"
 #include "model/limit_state_model.hpp"
 
 namespace tbx {

@@ -7,13 +7,12 @@
 #include <limits>
 #include <string>
 
-#include "cli/command_line.hpp"
-#include "cli/version.hpp"
+#include "core/usage_error.hpp"
+#include "core/version.hpp"
 #include "files/sha256.hpp"
 #include "core/number_format.hpp"
-#include "input/job_data.hpp"
-#include "job/time_series.hpp"
-#include "summary/summary_files.hpp"
+#include "model/job_data.hpp"
+#include "engine/time_series.hpp"
 #include "summary/binomial.hpp"
 #include "prob/normal.hpp"
 #include "summary/prepared_vector.hpp"

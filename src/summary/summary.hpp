@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "job/series_results.hpp"
+#include "engine/series_results.hpp"
 #include "tbxrun/summary.hpp"
 #include "summary/simulation_model.hpp"
 

@@ -4,7 +4,7 @@
 // in the last bit of a sampled value, a special function or a summary
 // statistic is a change in what they see. The high-precision tables
 // (prob/moment_distribution_test, summary/statistics_test,
-// fib/fib_reference_test) bound each result's error against the exact value;
+// model/fib_reference_test) bound each result's error against the exact value;
 // these tables pin today's doubles exactly, which also catches slips smaller
 // than that error (a constant cut short, a dropped final Newton step, a
 // reordered sum).
@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "fib/fib_model.hpp"
+#include "model/fib_model.hpp"
 #include "prob/beta_functions.hpp"
 #include "prob/moment_distribution.hpp"
 #include "prob/normal.hpp"

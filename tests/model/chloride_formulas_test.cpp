@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "job/plain_cycle.hpp"
+#include "engine/plain_cycle.hpp"
 #include "model/chloride_model.hpp"
 #include "support/captured_output.hpp"
 #include "support/jobs.hpp"

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "fib/fib_model.hpp"
-#include "job/time_series.hpp"
+#include "model/fib_model.hpp"
+#include "engine/time_series.hpp"
 #include "support/fib_series.hpp"
 #include "summary/form.hpp"
 #include "summary/simulation_model.hpp"

@@ -10,9 +10,9 @@
 #include "summary/binomial.hpp"
 #include "prob/normal.hpp"
 #include "summary/summary.hpp"
-#include "summary/summary_files.hpp"
+#include "report/summary_files.hpp"
 #include "summary/summary.hpp"
-#include "job/time_series.hpp"
+#include "engine/time_series.hpp"
 #include "support/ulp.hpp"
 
 namespace tbx {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "input/job_data.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx::test {
 

@@ -173,7 +173,7 @@ class TomlNewTest(SweepTest):
         # tbxsweep writes a preset's table into a job: it must be tbxrun's.
         sys.path.insert(0, TOOLS_DIR)
         from tbxtomljob import PRESETS
-        with open(os.path.join(os.environ["TBX_SOURCE_DIR"], "src", "fib",
+        with open(os.path.join(os.environ["TBX_SOURCE_DIR"], "src", "model",
                                "fib_presets.cpp")) as f:
             text = f.read()
         found = []
