@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "core/array.hpp"
+#include "engine/row_stages.hpp"
 
 namespace tbx {
 
@@ -19,5 +20,32 @@ namespace tbx {
 template <typename Model>
 void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, double t, IntVector& indicator,
                  RealMatrix& sim_results, std::FILE* out);
+
+/// The plain cycle made and run the way a CycleEngine is, so that a series
+/// takes either: the same arguments once, then run() at every time point.
+template <typename Model>
+class PlainCycle {
+ public:
+  /// indicator and sim_results must outlive the cycle.
+  PlainCycle(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator, RealMatrix& sim_results,
+             std::FILE* out)
+      : model_(model), nsim_(nsim), seed_(seed), indicator_(indicator), sim_results_(sim_results), out_(out) {}
+
+  /// One time point at time t; the stages run over all rows at once, before
+  /// and after it.
+  void run(double t, const RowStages& stages = {}) {
+    if (stages.before) stages.before(1, nsim_);
+    plain_cycle(model_, nsim_, seed_, t, indicator_, sim_results_, out_);
+    if (stages.after) stages.after(1, nsim_);
+  }
+
+ private:
+  const Model model_;
+  const std::int64_t nsim_;
+  const std::int32_t seed_;
+  IntVector& indicator_;
+  RealMatrix& sim_results_;
+  std::FILE* out_;
+};
 
 }  // namespace tbx

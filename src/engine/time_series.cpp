@@ -126,12 +126,9 @@ CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
 
 CycleFactory plain_cycles() {
   return [](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
-    auto model = std::make_shared<const ChlorideModel>(job);
-    return [model, nsim = job.nsim, seed = job.seed, &r, out](double t, const RowStages& stages) {
-      if (stages.before) stages.before(1, nsim);
-      plain_cycle(*model, nsim, seed, t, r.indicator, r.sim_results, out);
-      if (stages.after) stages.after(1, nsim);
-    };
+    auto cycle = std::make_shared<PlainCycle<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
+                                                            r.sim_results, out);
+    return [cycle](double t, const RowStages& stages) { cycle->run(t, stages); };
   };
 }
 

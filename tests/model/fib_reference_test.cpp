@@ -1,21 +1,14 @@
 // The fib model against values computed independently at high precision
-// (tests/data/gen_fib_tables.py), its presets against the published table,
-// and its engine against the plain cycle with each variable random in turn.
+// (tests/data/gen_fib_tables.py) and its presets against the published table.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "model/fib_model.hpp"
 #include "model/fib_presets.hpp"
-#include "engine/cycle_engine.hpp"
-#include "engine/plain_cycle.hpp"
-#include "support/captured_output.hpp"
-#include "support/jobs.hpp"
 #include "support/ulp.hpp"
 
 namespace tbx {
@@ -97,70 +90,6 @@ TEST(FibPresets, AreThePublishedDistributions) {
     EXPECT_EQ(got.sd, r.want.sd);
     EXPECT_EQ(got.lower, r.want.lower);
     EXPECT_EQ(got.upper, r.want.upper);
-  }
-}
-
-/// A tidal-zone job with every variable fixed at a typical value, then
-/// `random` given a distribution (-1: every variable, FIB_VARIABLES: none).
-FibJob one_random(int random) {
-  FibJob job;
-  job.simulations = 300;
-  job.seed = 4242;
-  const MomentDistribution typical[FIB_VARIABLES] = {
-      {MomentKind::normal, 45, 8, 0, 0},       {MomentKind::beta, 8.9, 5.6, 0, 50},
-      {MomentKind::lognormal, 8.9, 1.8, 0, 0}, {MomentKind::beta, 0.3, 0.12, 0, 1},
-      {MomentKind::normal, 4800, 700, 0, 0},   {MomentKind::uniform, 0, 0, 5, 25},
-      {MomentKind::lognormal, 3.0, 0.9, 0, 0}, {MomentKind::normal, 0.1, 0.02, 0, 0},
-      {MomentKind::beta, 0.6, 0.15, 0.2, 2.0}, {MomentKind::normal, 1, 0.1, 0, 0},
-  };
-  for (int v = 0; v < FIB_VARIABLES; ++v) {
-    const MomentDistribution& d = typical[v];
-    const double mean = d.kind == MomentKind::uniform ? 0.5 * (d.lower + d.upper) : d.mean;
-    job.inputs[static_cast<std::size_t>(v)].distribution = v == random || random < 0 ? d : fixed(mean);
-  }
-  return job;
-}
-
-/// The bits of R, S and G and the indicators of every simulation after the
-/// series `times`, by the engine (threads > 0) or the plain cycle.
-std::vector<std::uint64_t> fib_series(const FibJob& job, const std::vector<double>& times, int threads,
-                                      std::int64_t chunk) {
-  const std::int64_t nsim = job.simulations;
-  IntVector indicator(nsim);
-  RealMatrix sims(nsim + 2, 3);
-  test::CapturedOutput out;
-  const FibModel model(job);
-  if (threads == 0) {
-    for (const double t : times) plain_cycle(model, nsim, job.seed, t, indicator, sims, out.get());
-  } else {
-    CycleEngine<FibModel> engine(model, nsim, job.seed, indicator, sims, out.get(), threads, chunk);
-    for (const double t : times) engine.run(t);
-  }
-  EXPECT_EQ(out.text(), "");
-  std::vector<std::uint64_t> bits;
-  for (std::int64_t j = 1; j <= nsim; ++j) {
-    for (int k = 1; k <= 3; ++k) bits.push_back(test::bits(sims[j][k]));
-    bits.push_back(static_cast<std::uint64_t>(indicator[j]));
-  }
-  return bits;
-}
-
-// Each variable random in turn (-1: all of them): what the engine keeps per
-// simulation and what it shares must give the plain cycle's bits, and the
-// variable's scatter must reach the results.
-TEST(FibEngine, MatchesThePlainCycleWithEachVariableRandom) {
-  const std::vector<double> times = {1, 10, 50};
-  const std::vector<std::uint64_t> all_fixed = fib_series(one_random(FIB_VARIABLES), times, 0, 0);
-  for (int v = -1; v < FIB_VARIABLES; ++v) {
-    SCOPED_TRACE(v < 0 ? "all random" : FIB_VARIABLES_INFO[static_cast<std::size_t>(v)].name);
-    const FibJob job = one_random(v);
-    const std::vector<std::uint64_t> want = fib_series(job, times, 0, 0);
-    EXPECT_NE(want, all_fixed);
-    for (const int threads : {1, 3}) {
-      for (const std::int64_t chunk : {CycleEngine<FibModel>::DEFAULT_CHUNK, std::int64_t{7}}) {
-        EXPECT_EQ(fib_series(job, times, threads, chunk), want) << threads << " threads, chunk " << chunk;
-      }
-    }
   }
 }
 
