@@ -14,7 +14,7 @@ install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS tools/tbxplot tools/tbxcollect tools/tbxsweep DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The Python modules the scripts share; they look for them in ../share/tbxrun.
 install(FILES tools/tbxseries.py tools/tbxjobfile.py tools/tbxtomljob.py tools/tbxstudy.py
-  tools/tbxdesign.py DESTINATION ${CMAKE_INSTALL_DATADIR}/tbxrun)
+  tools/tbxdesign.py tools/tbxcheck.py DESTINATION ${CMAKE_INSTALL_DATADIR}/tbxrun)
 install(FILES docs/tbxrun.1 docs/tbxplot.1 docs/tbxcollect.1 docs/tbxsweep.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -1,14 +1,13 @@
-"""Fields of a tbxrun job file: where each value stands, how to change it, what is valid.
+"""Fields of a tbxrun job file: where each value stands and how to change it.
 
 A job file is a stream of tokens separated by blanks, every field followed by
 a ";" token of its own, "#" at the start of a token commenting out the rest of
 the line; the first field, the title, is free text up to the first ";". The
 reader here finds the place of every value so that a value can be replaced
-while comments and layout stay as they were, and checks values the way
-tbxrun does, so that a study is refused before any job is written.
+while comments and layout stay as they were. Whether the values are valid is
+tbxrun's to say: a study asks tbxrun --check about every job it makes.
 """
 
-import math
 import re
 
 BLANKS = " \t\r\n"
@@ -24,48 +23,22 @@ PARAMETER_NAMES = {0: ("mean", "sd"), 1: ("mu", "sigma"), 2: ("a", "b"), 7: ("va
 # The one-value fields, in file order after the title, then after the profile.
 HEAD_FIELDS = ("seed_mode", "analysis_mode", "intervals", "points", "predict")
 TAIL_FIELDS = ("nsim", "seed", "tp")
-SCALAR_HELP = {
-    "seed_mode": "seed mode (0: the seed field, 1: the clock)",
-    "analysis_mode": "analysis mode (0, 1 or 2)",
-    "intervals": "number of time intervals",
-    "points": "measured profile points in use",
-    "predict": "predict profiles (1: yes)",
-    "nsim": "simulations per time point",
-    "seed": "seed of the random generator",
-    "tp": "prediction age, days",
-}
-INT_RE = re.compile(r"[+-]?[0-9]+")
-REAL_RE = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]{1,3})?")
-INT_MIN, INT_MAX = -2**31, 2**31 - 1
-# The generator's state is the seed XOR this mask; a state of 0 or of plus
-# or minus its modulus stays where it is.
-SEED_MASK = 123459876
-LEHMER_MODULUS = 2**31 - 1
+# A value replaces one token: no blank, no comment, no control character.
+TOKEN_RE = re.compile(r"[^\s#;\x00-\x1f\x7f]+")
 
 
 class JobFileError(Exception):
-    """A job file or a value that tbxrun would refuse: the message says which and why."""
+    """A job file or a value that tbxsweep cannot use: the message says which and why."""
 
 
 # ----------------------------------------------------------------------------
 # Values
 
-def check_value(text, kind):
-    """The number a value token stands for; JobFileError when tbxrun would refuse it."""
-    if kind == "int":
-        if len(text) > 11 or not INT_RE.fullmatch(text):
-            raise JobFileError(f"'{text}' is not an integer (digits with an optional sign)")
-        value = int(text)
-        if not INT_MIN <= value <= INT_MAX:
-            raise JobFileError(f"'{text}' is out of the range of a 32-bit integer")
-        return value
-    if not REAL_RE.fullmatch(text):
-        raise JobFileError(f"'{text}' is not a number tbxrun reads (digits with an optional "
-                           "sign and point, and an exponent of one to three digits)")
-    value = float(text)
-    if math.isinf(value):
-        raise JobFileError(f"'{text}' is out of the range of a double")
-    return value
+def check_token(text):
+    """JobFileError unless `text` can stand in the job file as one value token."""
+    if not TOKEN_RE.fullmatch(text):
+        raise JobFileError(f"'{text}' is not one value: a value has no blanks, '#' or ';'")
+    return text
 
 
 # ----------------------------------------------------------------------------
@@ -74,7 +47,7 @@ def check_value(text, kind):
 class JobFile:
     """A job file's text and the place of every value token in it.
 
-    `slots` maps a slot name to (start, end, kind): "seed_mode", ..., "tp" for
+    `slots` maps a slot name to (start, end): "seed_mode", ..., "tp" for
     the one-value fields; "type.xc", "p1.xc", "p2.xc", ... for the variable
     block; "depth.1" ... "depth.12" and "content.1" ... for the profile.
     """
@@ -87,15 +60,15 @@ class JobFile:
         self._line = 1
         self._scan()
 
-    def value(self, slot):
-        start, end, kind = self.slots[slot]
-        return check_value(self.text[start:end], kind)
+    def token(self, slot):
+        start, end = self.slots[slot]
+        return self.text[start:end]
 
     def with_values(self, new):
         """The job file's text with the slots of `new` (slot -> text) replaced."""
         text = self.text
         for slot in sorted(new, key=lambda s: self.slots[s][0], reverse=True):
-            start, end, _ = self.slots[slot]
+            start, end = self.slots[slot]
             # A shorter value is padded, so that columns stay in line.
             text = text[:start] + new[slot].ljust(end - start) + text[end:]
         return text
@@ -153,20 +126,14 @@ class JobFile:
                 self._skip_comment()
             elif c == ";":
                 break
-        rows = [[(name, "int")] for name in HEAD_FIELDS]
-        rows += [[(f"{row}.{v}", kind) for v in VARIABLES]
-                 for row, kind in (("type", "int"), ("p1", "real"), ("p2", "real"))]
-        rows += [[(f"{row}.{i}", "real") for i in range(1, 13)] for row in ("depth", "content")]
-        rows += [[(name, "int")] for name in TAIL_FIELDS]
+        rows = [[name] for name in HEAD_FIELDS]
+        rows += [[f"{row}.{v}" for v in VARIABLES] for row in ("type", "p1", "p2")]
+        rows += [[f"{row}.{i}" for i in range(1, 13)] for row in ("depth", "content")]
+        rows += [[name] for name in TAIL_FIELDS]
         for row in rows:
-            for slot, kind in row:
-                start, end = self._token()
-                self.slots[slot] = (start, end, kind)
-                try:
-                    check_value(self.text[start:end], kind)
-                except JobFileError as e:
-                    self._fail(f"{slot}: {e}")
-            self._semicolon(row[-1][0])
+            for slot in row:
+                self.slots[slot] = self._token()
+            self._semicolon(row[-1])
 
 
 def read_text(path, encoding):
@@ -253,53 +220,3 @@ def parameter_fits_type(field, dist_type):
     return (f"{field.name} names a parameter that a {TYPE_NAMES[dist_type]} {field.variable} "
             f"does not have: use {' or '.join(f'{field.variable}.{n}' for n in names)}, or "
             f"{field.variable}.p1/{field.variable}.p2")
-
-
-# ----------------------------------------------------------------------------
-# The checks tbxrun makes after reading a job
-
-def validation_error(get):
-    """The first rule of tbxrun's job checks that the values break, or None.
-
-    `get(slot)` returns a slot's number.
-    """
-    analysis, points = get("analysis_mode"), get("points")
-    if analysis not in (0, 1, 2):
-        return "analysis_mode must be 0, 1 or 2"
-    if get("seed_mode") not in (0, 1):
-        return "seed_mode must be 0 or 1"
-    intervals = get("intervals")
-    if intervals < 1:
-        return "intervals must be at least 1"
-    if analysis == 2 and not 5 <= points <= 12:
-        return "points must be 5 to 12 with analysis_mode 2"
-    if analysis != 2 and points > 0:
-        return "points must be 0 unless analysis_mode is 2"
-    for v in VARIABLES:
-        if get(f"type.{v}") not in TYPE_NAMES:
-            return f"{v}.type must be 0, 1, 2 or 7"
-    for i in range(1, points + 1):
-        if get(f"depth.{i}") < 0:
-            return f"depth.{i} must not be negative"
-        if get(f"content.{i}") < 0:
-            return f"content.{i} must not be negative"
-        if i < points and get(f"depth.{i + 1}") < get(f"depth.{i}"):
-            return f"depth.{i + 1} must not be below depth.{i}"
-    if get("nsim") < 0:
-        return "nsim must not be negative"
-    tmin, tmax = get("p1.t"), get("p2.t")
-    if intervals == 1:
-        if tmin < 1:
-            return "a single time point (intervals 1) needs t.first of at least 1"
-        if tmax != 0:
-            return "a single time point (intervals 1) needs t.last equal to 0"
-    elif 0 < tmax < tmin:
-        return "t.last must not be below t.first"
-    if intervals > 1 and tmax == 0:
-        return "a series (intervals above 1) needs t.last other than 0"
-    if get("predict") == 1 and get("tp") < 1:
-        return "tp must be at least 1 with predict 1"
-    if get("seed_mode") == 0 and (get("seed") ^ SEED_MASK) in (0, LEHMER_MODULUS,
-                                                               -LEHMER_MODULUS):
-        return f"seed {get('seed')} makes the random generator constant"
-    return None

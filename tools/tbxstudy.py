@@ -17,14 +17,13 @@ import re
 import shutil
 import socket
 import stat
-import tomllib
+import sys
 from decimal import Decimal, InvalidOperation
 
-from tbxjobfile import (JobFileError, check_value, parameter_fits_type, parse_field,
-                        read_job_file, validation_error)
+from tbxcheck import check_jobs, errors, find_tbxrun, finding_text
+from tbxjobfile import JobFileError, check_token, parameter_fits_type, parse_field, read_job_file
 from tbxseries import RS_SUFFIX, XLS_SUFFIX
-from tbxtomljob import (TomlJob, check_toml_value, parse_toml_field, read_toml_job,
-                        setting_choice)
+from tbxtomljob import TomlJob, check_toml_value, parse_toml_field, read_toml_job, setting_choice
 
 MAX_JOBS = 100_000
 MAX_NAME = 200  # a file name holds 255 bytes: the job name and the longest suffix
@@ -114,7 +113,7 @@ def parse_vary(option, base):
     texts = expand_values(values, field.kind)
     for v in texts:
         try:
-            (check_toml_value if toml else check_value)(v, field.kind)
+            check_toml_value(v) if toml else check_token(v)
         except JobFileError as e:
             fail(f"--vary {field.name}: {e}")
     return field, texts
@@ -146,7 +145,8 @@ def new_study(args):
         fail("--zip pairs the values of two or more --vary")
     base_path = base_job_path(args.base)
     toml = base_path.endswith(".toml")
-    base = read_toml_job(base_path) if toml else read_job_file(base_path)
+    tbxrun = find_tbxrun(args.tbxrun)
+    base = read_toml_job(base_path, tbxrun) if toml else read_job_file(base_path)
     suffix, encoding = (".toml", "utf-8") if toml else (".dat", "latin-1")
     varied = [parse_vary(option, base) for option in args.vary]
     fields = [f for f, _ in varied]
@@ -170,7 +170,7 @@ def new_study(args):
     if len(longest) > MAX_NAME:
         fail(f"a job name of {len(longest)} characters ({longest}): at most {MAX_NAME}, so "
              "that the file names of its reports fit; vary fewer fields at a time")
-    changes = [check_job(base, fields, combo, name) for name, combo in zip(names, combinations)]
+    changes = [job_changes(base, fields, combo, name) for name, combo in zip(names, combinations)]
     study = os.path.normpath(args.study)
     if os.path.lexists(study) and not (os.path.isdir(study) and not os.listdir(study)):
         fail(f"{study} exists already: give a new folder for the study")
@@ -189,6 +189,7 @@ def new_study(args):
                       newline="") as f:
                 f.write(text)
             jobs.append({"name": name, "values": {f.name: v for f, v in zip(fields, combo)}})
+        warned = refuse_what_tbxrun_refuses(tbxrun, temp, names)
         description = {
             "format": STUDY_FORMAT,
             # Relative to the study folder, so that a study moved with its
@@ -216,6 +217,10 @@ def new_study(args):
     print(f"{study}: {plural(len(jobs), 'job')} "
           f"({', '.join(f.name + ' ' + plural(len(v), 'value') for f, v in varied)}"
           f"{', zipped' if args.zip else ''})")
+    if warned:
+        name, finding = warned[0]
+        print(f"{study}: tbxrun --check warns of {plural(len(warned), 'job')}, first {name}: "
+              f"{finding_text(finding)}", file=sys.stderr)
     return 0
 
 
@@ -223,32 +228,35 @@ def plural(count, word):
     return f"{count} {word}" + ("" if count == 1 else "s")
 
 
-def check_job(base, fields, combo, name):
-    """What to change in the base for one job, as with_values takes it; refuse a
-    combination that tbxrun would refuse."""
+def job_changes(base, fields, combo, name):
+    """What to change in the base for one job, as with_values takes it."""
     if isinstance(base, TomlJob):
         try:
-            changes, notes = base.job_values(fields, combo)
+            return base.job_values(fields, combo)
         except JobFileError as e:
             fail(f"job {name}: {e}")
-        why = base.problem({slot: tomllib.loads(f"v = {v}")["v"] for slot, v in changes.items()})
-        if why:
-            fail(f"job {name}: {why}")
-        return changes, notes
-    values = {f.slot: check_value(v, f.kind) for f, v in zip(fields, combo)}
-
-    def get(slot):
-        return values[slot] if slot in values else base.value(slot)
-
+    values = {f.slot: v for f, v in zip(fields, combo)}
     for f in fields:
         if f.variable is not None:
-            why = parameter_fits_type(f, get(f"type.{f.variable}"))
+            dist_type = values.get(f"type.{f.variable}", base.token(f"type.{f.variable}"))
+            why = parameter_fits_type(f, int(dist_type) if dist_type.isdigit() else None)
             if why:
                 fail(f"job {name}: {why}")
-    why = validation_error(get)
-    if why:
-        fail(f"job {name}: {why}")
-    return ({f.slot: v for f, v in zip(fields, combo)},)
+    return (values,)
+
+
+def refuse_what_tbxrun_refuses(tbxrun, folder, names):
+    """Fail with the first error of the first job NAME (in `folder`) that tbxrun's
+    check refuses; else [(name, first warning)] of the jobs it warns of."""
+    results = check_jobs(tbxrun, folder, [f"{name}/{name}" for name in names])
+    warned = []
+    for name, result in zip(names, results):
+        refused = errors(result)
+        if refused:
+            fail(f"job {name}: {finding_text(refused[0])}")
+        if result["findings"]:
+            warned.append((name, result["findings"][0]))
+    return warned
 
 
 # ----------------------------------------------------------------------------

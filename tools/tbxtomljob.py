@@ -6,7 +6,10 @@ and `mean`, `sd`, `lower`, `upper` or `value`. A study varies them by name:
 `a.mean`, `D_RCM0.sd`, `simulations`, `times.last`. The file is changed in
 place, value by value, so that its comments and layout stay as they were;
 tomllib (Python 3.11) reads it, and reads every changed file again to make
-sure that the change is the only one.
+sure that the change is the only one. Whether the values are valid is
+tbxrun's to say: a study asks tbxrun --check about every job it makes, and
+about the base job before tomllib reads it (tomllib recurses once per level
+of nesting, and tbxrun refuses a text nested deeper than any job).
 
 The settings `binder` and `exposure` choose presets, which tbxrun applies
 to a variable the job gives no table for. A study varies them as fields;
@@ -15,10 +18,11 @@ table, with the varied key in it, into the job.
 """
 
 import copy
-import math
+import os
 import re
 import tomllib
 
+from tbxcheck import check_text, errors
 from tbxjobfile import Field, JobFileError, read_text
 
 # The variables in their order in the model, with their units.
@@ -33,7 +37,6 @@ PARAMETERS_OF = {"normal": ("mean", "sd"), "lognormal": ("mean", "sd"),
                  "fixed": ("value",)}
 TOP_FIELDS = {"simulations": "int", "seed": "int", "target_beta": "real"}
 TIMES_KEYS = ("first", "last", "step")
-SEED_MAX = 2**31 - 1
 # The settings that choose presets, each a word from its list.
 SETTINGS = ("binder", "exposure")
 
@@ -96,7 +99,6 @@ def setting_choice(setting, text):
 def toml_number(x):
     """A preset's number as TOML writes it, read back as the same double."""
     return str(x) if isinstance(x, int) else repr(x)
-NUMBER_RE = re.compile(r"[+-]?[0-9][0-9_]*(\.[0-9_]+)?([eE][+-]?[0-9_]+)?")
 
 
 def field_names():
@@ -131,132 +133,20 @@ def parse_toml_field(name):
                  variable, tail)
 
 
-def check_toml_value(text, kind):
+def check_toml_value(text):
     """The number a value stands for, written as TOML; JobFileError when it is none."""
-    if not NUMBER_RE.fullmatch(text):
-        raise JobFileError(f"'{text}' is not a number as TOML writes it (digits with an "
-                           "optional sign, point and exponent: 45, 0.25, 1e5)")
     try:
-        value = tomllib.loads(f"v = {text}")["v"]
+        data = tomllib.loads(f"v = {text}")
     except tomllib.TOMLDecodeError:
-        raise JobFileError(f"'{text}' is not a number as TOML writes it (no leading zeros, "
-                           "a digit on both sides of the point)") from None
-    if kind == "int" and not isinstance(value, int):
-        raise JobFileError(f"'{text}' is not an integer")
-    if not math.isfinite(value):
-        raise JobFileError(f"'{text}' is out of the range of a double")
+        data = None
+    value = data.get("v") if data and len(data) == 1 else None
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise JobFileError(f"'{text}' is not a number as TOML writes it (45, 0.25, 1e5)")
+    if value != value:
+        # A changed file is read again and compared value by value: NaN
+        # equals nothing.
+        raise JobFileError(f"'{text}' is not a number")
     return value
-
-
-# ----------------------------------------------------------------------------
-# How deep the text nests
-
-# The deepest a job may nest tables, dotted keys, lists and inline tables (a
-# job needs two levels); tbxrun refuses deeper ones in the same words. tomllib
-# and the scanner below recurse once per level.
-MAX_NESTING = 32
-
-
-def nesting_beyond(text, limit=MAX_NESTING):
-    """The line (from 1) on which `text` first nests more than `limit` levels deep, or 0.
-
-    Every key part and every opened list or inline table is a level; strings
-    and comments are skipped. Text that tomllib would refuse is read on as
-    well as it goes: what stands before its first mistake is measured right.
-    """
-    i, n, line = 0, len(text), 1
-    open_ = []  # (kind, level of the items of a list or the keys' base of an inline table)
-    table, key, line_start, header, header_of_array, dots, level = 0, True, True, False, False, 0, 0
-
-    def key_base():
-        return 0 if header else open_[-1][1] if open_ else table
-
-    while i < n:
-        c = text[i]
-        if c == "\n":
-            line += 1
-            i += 1
-            if not open_:
-                key = line_start = True
-                header, dots = False, 0
-            continue
-        if c in " \t\r":
-            i += 1
-            continue
-        if c == "#":
-            end = text.find("\n", i)
-            i = n if end < 0 else end
-            continue
-        first_on_line, line_start = line_start, False
-        if c in "\"'":
-            i, line = _skip_string(text, i, line)
-            continue
-        i += 1
-        if key:
-            if c == ".":
-                dots += 1
-                if key_base() + dots + 1 > limit:
-                    return line
-            elif c == "=" and not header:
-                key, level = False, key_base() + dots + 1
-                if level > limit:
-                    return line
-            elif c == "[" and first_on_line and not open_:
-                header, header_of_array = True, text.startswith("[", i)
-                i += header_of_array
-            elif c == "]" and header:
-                table = dots + 1 + header_of_array
-                if table > limit:
-                    return line
-                header = key = False  # the second ] of [[ ]] is read as a value's
-            elif c == "}" and open_:
-                open_.pop()  # {} or a comma before }
-                key = False
-        elif c == "[":
-            level += 1
-            if level > limit:
-                return line
-            open_.append(("[", level))
-        elif c == "{":
-            open_.append(("{", level))
-            key, dots = True, 0
-        elif c == "," and open_:
-            if open_[-1][0] == "{":
-                key, dots = True, 0
-            else:
-                level = open_[-1][1]
-        elif c in "]}" and open_:
-            open_.pop()
-    return 0
-
-
-def _skip_string(text, i, line):
-    """The place after the string that starts at i, and the line there."""
-    quote, n = text[i], len(text)
-    multiline = text.startswith(quote * 3, i)
-    i += 3 if multiline else 1
-    while i < n:
-        c = text[i]
-        if c == "\n":
-            if not multiline:
-                return i, line
-            line += 1
-        elif c == "\\" and quote == '"' and i + 1 < n and text[i + 1] != "\n":
-            i += 2
-            continue
-        elif c == quote:
-            if not multiline:
-                return i + 1, line
-            # Three quotes end it; up to two more before them belong to it.
-            run = 0
-            while i + run < n and text[i + run] == quote:
-                run += 1
-            if run >= 3:
-                return i + min(run, 5), line
-            i += run
-            continue
-        i += 1
-    return i, line
 
 
 # ----------------------------------------------------------------------------
@@ -394,10 +284,6 @@ class TomlJob:
 
     def __init__(self, text, path):
         self.text, self.path = text, path
-        line = nesting_beyond(text)
-        if line:
-            raise JobFileError(f"{path}:{line}: tables, keys or lists nested more than "
-                               f"{MAX_NESTING} levels deep; a job needs two")
         try:
             self.data = tomllib.loads(text)
         except tomllib.TOMLDecodeError as e:
@@ -559,35 +445,6 @@ class TomlJob:
                                "in place went wrong; please report this with the job file")
         return text
 
-    def problem(self, values):
-        """The first value of a job that the reader would refuse, or None.
-
-        `values` maps slots to the numbers of the varied fields; only what
-        they touch is checked (the base job is tbxrun's to check).
-        """
-        data = _with_slots(self.data, values)
-        touched = {slot[0] for slot in values}
-        if "simulations" in touched and data["simulations"] < 1:
-            return f"simulations: expected an integer >= 1, got {data['simulations']}"
-        if "seed" in touched and not 0 <= data["seed"] <= SEED_MAX:
-            return f"seed: expected an integer from 0 to {SEED_MAX}, got {data['seed']}"
-        if "target_beta" in touched and not -8 < data["target_beta"] < 8:
-            return ("target_beta: expected a number above -8 and below 8, got "
-                    f"{data['target_beta']:g}")
-        if "times" in touched:
-            first, last, step = (data["times"].get(k) for k in TIMES_KEYS)
-            if first is not None and first <= 0:
-                return f"times.first: expected a time > 0, got {first:g}"
-            if None not in (first, last) and last < first:
-                return f"times.last: expected a time >= first ({first:g}), got {last:g}"
-            if step is not None and step <= 0:
-                return f"times.step: expected a step > 0, got {step:g}"
-        for variable in touched & set(VARIABLES):
-            why = distribution_problem(variable, data[variable])
-            if why:
-                return why
-        return None
-
 
 def _with_slots(data, values):
     """A copy of the parsed job `data` with the values of `values` (slot -> value) set."""
@@ -600,30 +457,15 @@ def _with_slots(data, values):
     return data
 
 
-def distribution_problem(variable, table):
-    """Why the reader would refuse a variable's table, or None."""
-    dist = table.get("distribution")
-    mean, sd = table.get("mean"), table.get("sd")
-    lower, upper = table.get("lower"), table.get("upper")
-    if dist in ("normal", "lognormal", "beta") and sd is not None and sd < 0:
-        return f"{variable}.sd: expected a standard deviation >= 0, got {sd:g}"
-    if dist == "lognormal" and mean is not None and mean <= 0:
-        return f"{variable}.mean: expected a mean > 0 (lognormal), got {mean:g}"
-    if dist in ("beta", "uniform") and None not in (lower, upper) and lower >= upper:
-        return f"{variable}.lower: expected lower < upper ({upper:g}), got {lower:g}"
-    if dist == "beta" and None not in (mean, sd, lower, upper):
-        if not lower < mean < upper:
-            return f"{variable}.mean: expected a mean between {lower:g} and {upper:g}, got {mean:g}"
-        limit = math.sqrt((mean - lower) * (upper - mean))
-        if not 0 < sd < limit:
-            return (f"{variable}.sd: expected a standard deviation > 0 and below "
-                    f"sqrt((mean - lower) * (upper - mean)) = {limit:g}, got {sd:g}")
-    return None
-
-
-def read_toml_job(path):
+def read_toml_job(path, tbxrun):
+    """The job at `path`, once tbxrun has found that it can read the text at all."""
     try:
         text = read_text(path, "utf-8")
     except UnicodeDecodeError:
         raise JobFileError(f"{path}: not UTF-8 text, which a TOML file is") from None
+    # A finding that names no field is about the whole text (nested too deep).
+    stop = next((f for f in errors(check_text(tbxrun, text, os.path.basename(path)))
+                 if not f["field"]), None)
+    if stop:
+        raise JobFileError(stop["message"])
     return TomlJob(text, path)

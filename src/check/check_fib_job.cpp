@@ -1,10 +1,13 @@
 #include "check/check_fib_job.hpp"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "check/fib_plausibility.hpp"
 #include "check/finding.hpp"
 #include "check/plausibility.hpp"
+#include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
 #include "input/fib_reader.hpp"
 
@@ -12,9 +15,9 @@ namespace tbx {
 
 namespace {
 
-/// The presets a job uses, as "dx (exposure splash), ...", and the ones it
-/// overrides.
-std::string preset_notes(const FibJob& job) {
+/// The presets a job uses, as "presets: dx (exposure splash), ...", and the
+/// ones it overrides, as "given over presets: ...".
+std::vector<std::string> preset_notes(const FibJob& job) {
   std::string used, overridden;
   for (std::size_t i = 0; i < job.inputs.size(); ++i) {
     const FibInput& input = job.inputs[i];
@@ -22,10 +25,16 @@ std::string preset_notes(const FibJob& job) {
     if (input.origin == FibOrigin::preset) used += (used.empty() ? "" : ", ") + item;
     if (input.origin == FibOrigin::overridden) overridden += (overridden.empty() ? "" : ", ") + item;
   }
-  std::string notes;
-  if (!used.empty()) notes += "; presets: " + used;
-  if (!overridden.empty()) notes += "; given over presets: " + overridden;
+  std::vector<std::string> notes;
+  if (!used.empty()) notes.push_back("presets: " + used);
+  if (!overridden.empty()) notes.push_back("given over presets: " + overridden);
   return notes;
+}
+
+std::string joined(const std::vector<std::string>& notes) {
+  std::string text;
+  for (const std::string& note : notes) text += "; " + note;
+  return text;
 }
 
 /// A fault as the run reports it ("FIELD: expected ..."), with the likely
@@ -33,7 +42,9 @@ std::string preset_notes(const FibJob& job) {
 Finding fault_finding(const FibJobFault& fault) {
   Finding f;
   f.line = fault.line;
-  f.where = fault.field + ": " + fault.what;
+  f.where = fault.field;
+  f.problem = fault.what;
+  f.problem_in_heading = true;
   f.fix = fib_fault_fix(fault);
   return f;
 }
@@ -57,35 +68,36 @@ CheckResult check_fib_text(const std::string& text, const std::string& file_name
 
 }  // namespace
 
-int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
-  std::string text;
-  int status = 0;
+CheckedJob checked_fib_job(int folder_fd, const std::string& file_name) {
+  CheckedJob checked{file_name, {}, {}};
+  CheckResult& result = checked.result;
   try {
     FibJob job;
-    const CheckResult result = check_fib_text(read_fib_job_text(folder_fd, file_name), file_name, job);
-    status = check_exit_status(result);
+    result = check_fib_text(read_fib_job_text(folder_fd, file_name), file_name, job);
+    const std::vector<std::string> presets = preset_notes(job);
     if (result.findings.empty()) {
-      text = file_name + ": no findings" + preset_notes(job);
-      for (const std::string& note : result.notes) text += "; " + note;
-      text += "\n";
+      checked.text = file_name + ": no findings" + joined(presets) + joined(result.notes) + "\n";
     } else {
       // The count line carries the presets of a job that reads, as the clean
       // line does.
-      text = format_check(file_name, result);
-      if (status != 1) text.insert(text.size() - 1, preset_notes(job));
+      checked.text = format_check(file_name, result);
+      if (check_exit_status(result) != 1) checked.text.insert(checked.text.size() - 1, joined(presets));
     }
+    result.notes.insert(result.notes.begin(), presets.begin(), presets.end());
   } catch (const FatalError& error) {
     // The file itself cannot be read.
-    Finding f;
-    f.where = error.message();
-    CheckResult result;
-    result.findings.push_back(std::move(f));
-    text = format_check(file_name, result);
-    status = 1;
+    result = {};
+    result.findings.push_back(stop_finding(error));
+    checked.text = format_check(file_name, result);
   }
-  std::fputs(text.c_str(), out);
+  return checked;
+}
+
+int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
+  const CheckedJob checked = checked_fib_job(folder_fd, file_name);
+  std::fputs(checked.text.c_str(), out);
   if (std::fflush(out) != 0 || std::ferror(out)) fatal_error("Unable to write standard output", 0);
-  return status;
+  return check_exit_status(checked.result);
 }
 
 }  // namespace tbx

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "check/finding.hpp"
+
 namespace tbx {
 
 /// Checks the fib job file `file_name` in the folder `folder_fd` and writes
@@ -15,5 +17,9 @@ namespace tbx {
 /// run accepts that is most likely a mistake, and a count. Returns the exit
 /// status: 0 clean, 1 an error, 3 warnings only.
 int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out);
+
+/// The same check as data, with that text; the presets come first among its
+/// notes. A file that cannot be read is one error.
+CheckedJob checked_fib_job(int folder_fd, const std::string& file_name);
 
 }  // namespace tbx

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "check/check_fib_job.hpp"
+#include "check/check_json.hpp"
 #include "check/describe.hpp"
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
@@ -78,15 +79,15 @@ CheckResult check_job_stream(std::FILE* in) {
   }
 }
 
-int check_job(const std::string& job_name, std::FILE* out) {
-  const std::string file_name = job_name + ".dat";
+CheckedJob checked_job(const std::string& job_name) {
   // A fib job where there is no classic one.
   if (const std::optional<Folder> folder = open_folder_of(job_name)) {
     const std::string base = last_part(job_name);
     if (!folder->holds(base + ".dat") && folder->holds(fib_job_file_name(base))) {
-      return check_fib_job(folder->fd(), fib_job_file_name(base), out);
+      return checked_fib_job(folder->fd(), fib_job_file_name(base));
     }
   }
+  const std::string file_name = job_name + ".dat";
   CheckResult result;
   const OwnedFile in(std::fopen(file_name.c_str(), "r"));
   struct stat info {};
@@ -103,11 +104,47 @@ int check_job(const std::string& job_name, std::FILE* out) {
   } else {
     result = check_job_stream(in.get());
   }
-  const std::string text = format_check(file_name, result);
-  std::fputs(text.c_str(), out);
+  std::string text = format_check(file_name, result);
+  return {file_name, std::move(result), std::move(text)};
+}
+
+int check_job(const std::string& job_name, std::FILE* out) {
+  const CheckedJob checked = checked_job(job_name);
+  std::fputs(checked.text.c_str(), out);
   // Findings that could not be written are not a clean bill.
   if (std::fflush(out) != 0 || std::ferror(out)) fatal_error("Unable to write standard output", 0);
-  return check_exit_status(result);
+  return check_exit_status(checked.result);
+}
+
+namespace {
+
+/// The check of one job, where an error that ends it is its one finding.
+CheckedJob checked_job_or_stop(const std::string& job_name) {
+  Finding stop;
+  try {
+    return checked_job(job_name);
+  } catch (const FatalError& error) {
+    stop = stop_finding(error);
+  } catch (const std::exception& error) {
+    stop.problem = error.what();
+    stop.problem_in_heading = true;
+  }
+  CheckedJob checked{job_name, {}, {}};
+  checked.result.findings.push_back(std::move(stop));
+  return checked;
+}
+
+}  // namespace
+
+int check_jobs_json(const std::vector<std::string>& job_names, std::FILE* out) {
+  int status = 0;
+  for (const std::string& job_name : job_names) {
+    const CheckedJob checked = checked_job_or_stop(job_name);
+    std::fputs(format_check_json(checked).c_str(), out);
+    status = worse_check_status(status, check_exit_status(checked.result));
+  }
+  if (std::fflush(out) != 0 || std::ferror(out)) fatal_error("Unable to write standard output", 0);
+  return status;
 }
 
 }  // namespace tbx

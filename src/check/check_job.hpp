@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "check/finding.hpp"
 
@@ -16,5 +17,16 @@ CheckResult check_job_stream(std::FILE* in);
 /// exit status: 0 clean, 1 an error, 3 warnings only. A failed write to
 /// `out` ends through the fatal path.
 int check_job(const std::string& job_name, std::FILE* out);
+
+/// The check of one job as data, with the text check_job writes: of
+/// "<job_name>.dat", or of the fib job "<job_name>.toml" where there is no
+/// classic one.
+CheckedJob checked_job(const std::string& job_name);
+
+/// tbxrun --check --json: checks each job in turn and writes one JSON object
+/// per job, each on a line of its own (see format_check_json). An error that
+/// ends the check of a job becomes its one finding. Returns the worst exit
+/// status of the jobs.
+int check_jobs_json(const std::vector<std::string>& job_names, std::FILE* out);
 
 }  // namespace tbx

@@ -12,6 +12,11 @@ int check_exit_status(const CheckResult& result) {
   return f.empty() ? 0 : CHECK_WARNINGS_STATUS;
 }
 
+int worse_check_status(int a, int b) {
+  const auto rank = [](int status) { return status == 1 ? 2 : status == CHECK_WARNINGS_STATUS ? 1 : 0; };
+  return rank(a) >= rank(b) ? a : b;
+}
+
 namespace {
 
 std::string formatted(const char* format, double value) {
@@ -44,9 +49,9 @@ std::string format_check(const std::string& file_name, const CheckResult& result
     text += error ? ": error: " : ": warning: ";
     text += f.where;
     if (!f.value.empty()) text += " = " + f.value;
+    if (f.problem_in_heading) text += (f.where.empty() ? "" : ": ") + f.problem;
     text += "\n";
-    // A fib job's errors are the run's one-line messages, held in `where`.
-    if (!f.problem.empty()) text += "    " + f.problem + "\n";
+    if (!f.problem.empty() && !f.problem_in_heading) text += "    " + f.problem + "\n";
     if (!f.expected.empty()) text += "    expected: " + f.expected + "\n";
     if (!f.fix.empty()) text += "    fix: " + f.fix + "\n";
   }

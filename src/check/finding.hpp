@@ -17,6 +17,9 @@ struct Finding {
   std::string problem;
   std::string expected;
   std::string fix;
+  /// The problem stands on the heading line after `where` ("a.sd: expected
+  /// a standard deviation >= 0, got -3"), as the fib reader words its faults.
+  bool problem_in_heading = false;
 };
 
 struct CheckResult {
@@ -26,9 +29,21 @@ struct CheckResult {
   std::vector<std::string> notes;
 };
 
+/// A job file checked: its name as the findings show it, what was found,
+/// and the text that plain --check prints.
+struct CheckedJob {
+  std::string file_name;
+  /// Its notes hold everything the plain text notes, the presets of a fib
+  /// job among them.
+  CheckResult result;
+  std::string text;
+};
+
 /// Exit status of a check: 0 clean, 1 an error, 3 warnings only.
 int check_exit_status(const CheckResult& result);
 inline constexpr int CHECK_WARNINGS_STATUS = 3;
+/// The exit status of several checks: an error before warnings before none.
+int worse_check_status(int a, int b);
 
 /// The findings, one block each ("FILE:LINE: error: WHERE = VALUE" and the
 /// problem, expected value and fix indented below), the notes, and a last

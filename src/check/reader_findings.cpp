@@ -93,6 +93,18 @@ Finding reader_finding(const std::string& report, const ReadTrace& trace) {
   return f;
 }
 
+Finding stop_finding(const FatalError& error) {
+  Finding f;
+  f.problem = error.message();
+  if (f.problem.empty()) {
+    const std::vector<std::string> lines = lines_of(error.report());
+    const auto heading = std::find(lines.begin(), lines.end(), "ERROR:");
+    f.problem = heading != lines.end() && heading + 1 != lines.end() ? *(heading + 1) : error.report();
+  }
+  f.problem_in_heading = true;
+  return f;
+}
+
 void check_trailing_text(std::FILE* in, int line_no, const JobData& job, CheckResult& result) {
   constexpr std::size_t SHOWN = 40;
   std::string token;

@@ -53,6 +53,7 @@ const std::vector<OptionRule>& option_table() {
        [](CommandLine& c, const std::string&) {
          if (c.action == CommandLine::Action::run) c.action = CommandLine::Action::check;
        }},
+      {"--json", "", false, [](CommandLine& c, const std::string&) { c.json = true; }},
       {"--summary", "", false, [](CommandLine& c, const std::string&) { c.summary = true; }},
       {"--target-beta", "", true,
        [](CommandLine& c, const std::string& v) {
@@ -107,6 +108,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     if (options_ended || !looks_like_option(arg)) {
       if (line.job_name) {
         line.extra_job_name = true;
+        line.extra_job_names.push_back(arg);
       } else {
         line.job_name = arg;
       }
@@ -137,7 +139,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     option->apply(line, value);
   }
-  if (line.action == CommandLine::Action::check && (!line.job_name || line.extra_job_name)) {
+  if (line.json && line.action == CommandLine::Action::run) throw UsageError("option '--json' goes with '--check'");
+  if (line.action == CommandLine::Action::check && line.json && !line.job_name) {
+    throw UsageError("option '--check --json' needs one job name or more");
+  }
+  if (line.action == CommandLine::Action::check && !line.json && (!line.job_name || line.extra_job_name)) {
     throw UsageError("option '--check' needs exactly one job name");
   }
   return line;
@@ -159,6 +165,8 @@ std::string help_text() {
          "      --check           check jobname.dat and report every finding, with its\n"
          "                        line, field, value, expectation and fix; runs nothing\n"
          "                        and writes no file\n"
+         "      --json            with --check: the findings as JSON, one line per job;\n"
+         "                        several job names may follow\n"
          "      --summary         also write jobname_summary.json and jobname_summary.csv\n"
          "      --target-beta B   target reliability index for the summary (default 1.3)\n"
          "      --design-life Y   design life in years for the summary (default: last time)\n"

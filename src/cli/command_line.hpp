@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/usage_error.hpp"
 
@@ -28,6 +29,10 @@ struct CommandLine {
   std::optional<std::string> job_name;
   /// More than one job name was given (the classic usage error).
   bool extra_job_name = false;
+  /// The job names after the first: more jobs to check with --check --json.
+  std::vector<std::string> extra_job_names;
+  /// With --check: the findings as JSON, one object per job.
+  bool json = false;
 
   bool summary = false;
   /// Absent: the job's own target, 1.3 for a classic job.

@@ -60,7 +60,10 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   // The checker reads the job and reports; it runs nothing and writes no file.
   if (command.action == CommandLine::Action::check) {
     try {
-      return check_job(*command.job_name, stdout);
+      if (!command.json) return check_job(*command.job_name, stdout);
+      std::vector<std::string> names{*command.job_name};
+      names.insert(names.end(), command.extra_job_names.begin(), command.extra_job_names.end());
+      return check_jobs_json(names, stdout);
     } catch (const FatalError& error) {
       return fail(error.report());
     } catch (const std::exception& error) {

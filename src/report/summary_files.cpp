@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/json_string.hpp"
 #include "core/number_format.hpp"
 #include "files/crc32.hpp"
 #include "report/file_set.hpp"
@@ -9,24 +10,6 @@
 namespace tbx {
 
 namespace {
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      static const char HEX[] = "0123456789abcdef";
-      out += "\\u00";
-      out += HEX[(c >> 4) & 0xF];
-      out += HEX[c & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 /// Builds one JSON object's members: key(...) then the value.
 class Members {
@@ -36,7 +19,7 @@ class Members {
     out_ += first_ ? "\n" : ",\n";
     first_ = false;
     out_.append(static_cast<std::size_t>(indent_), ' ');
-    out_ += quoted(name);
+    out_ += json_string(name);
     out_ += ": ";
     return *this;
   }
@@ -52,7 +35,7 @@ class Members {
   }
   Members& text(const char* name, const std::string& v) {
     key(name);
-    out_ += quoted(v);
+    out_ += json_string(v);
     return *this;
   }
   void close() {
@@ -165,8 +148,8 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
     for (std::size_t i = 0; i < stamp->reports.size(); ++i) {
       const RunStamp::Report& r = stamp->reports[i];
       out += i == 0 ? "\n    " : ",\n    ";
-      out += "{\"suffix\": " + quoted(r.suffix) + ", \"bytes\": " + std::to_string(r.bytes) +
-             ", \"crc32\": " + quoted(hex32(r.crc32)) + "}";
+      out += "{\"suffix\": " + json_string(r.suffix) + ", \"bytes\": " + std::to_string(r.bytes) +
+             ", \"crc32\": " + json_string(hex32(r.crc32)) + "}";
     }
     out += "\n  ]";
   }
@@ -193,7 +176,7 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
       out += "{";
       for (std::size_t i = 0; i < s.initiation.quantiles.size(); ++i) {
         out += i == 0 ? "" : ", ";
-        out += quoted(shortest_number(s.initiation.quantiles[i].first)) + ": " +
+        out += json_string(shortest_number(s.initiation.quantiles[i].first)) + ": " +
                shortest_number(s.initiation.quantiles[i].second);
       }
       out += "}";
@@ -243,7 +226,7 @@ std::string summary_json(const Summary& s, const RunStamp* stamp) {
       m.text("variable", f.variable);
       m.key("drives");
       out += "[";
-      for (std::size_t k = 0; k < f.drives.size(); ++k) out += (k == 0 ? "" : ", ") + quoted(f.drives[k]);
+      for (std::size_t k = 0; k < f.drives.size(); ++k) out += (k == 0 ? "" : ", ") + json_string(f.drives[k]);
       out += "]";
       m.number("rho", f.rho).number("spearman", f.spearman);
       m.number("alpha", f.scaled).number("share", f.share);

@@ -37,6 +37,9 @@ TEST(CommandLine, OptionsAndValues) {
   EXPECT_EQ(parse({"-h"}).action, CommandLine::Action::help);
   EXPECT_EQ(parse({"--version", "--help"}).action, CommandLine::Action::help);
   EXPECT_EQ(parse({"--check", "job"}).action, CommandLine::Action::check);
+  const CommandLine json = parse({"--check", "--json", "pier", "wall", "deck"});
+  EXPECT_TRUE(json.json);
+  EXPECT_EQ(json.extra_job_names, (std::vector<std::string>{"wall", "deck"}));
 }
 
 TEST(CommandLine, MistakesAreUsageErrorsNamingTheOption) {
@@ -56,6 +59,8 @@ TEST(CommandLine, MistakesAreUsageErrorsNamingTheOption) {
       {{"--summary=yes"}, "--summary"},
       {{"--check"}, "--check"},
       {{"--check", "pier", "wall"}, "--check"},
+      {{"--check", "--json"}, "--check"},
+      {{"--json", "pier"}, "--json"},
   };
   for (const auto& [args, named] : cases) {
     try {

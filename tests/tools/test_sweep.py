@@ -86,13 +86,16 @@ class NewTest(SweepTest):
     def test_refusals_write_nothing(self):
         cases = [
             (["--vary", "cover=40,50"], "unknown field 'cover'"),
-            (["--vary", "xc.mean=40,5O"], "'5O' is not a number"),
-            (["--vary", "xc.mean=1e1234"], "'1e1234' is not a number"),
-            (["--vary", "nsim=100,1.5"], "'1.5' is not an integer"),
-            (["--vary", "nsim=-1,100"], "job nsim--1: nsim must not be negative"),
-            (["--vary", "t.last=0"], "needs t.last other than 0"),
+            (["--vary", "xc.mean=40,5O"], "job cover-5O: line 43: xc (concrete cover, mm), first "
+             "parameter = 5O: Invalid real number (expected: a number)"),
+            (["--vary", "xc.mean=1e1234"], "first parameter = 1e1234: Invalid real number"),
+            (["--vary", "xc.mean=4 0"], "'4 0' is not one value"),
+            (["--vary", "nsim=100,1.5"], "= 1.5: Invalid integer number (expected: a whole number)"),
+            (["--vary", "nsim=-1,100"], "job nsim--1: line 50: simulations per time point = -1: "
+             "Error: Number of simulations must be positive"),
+            (["--vary", "t.last=0"], "the last time of the series (not 0)"),
             (["--vary", "Dcoef.mean=3"], "use Dcoef.mu"),
-            (["--vary", "seed=5,123459876"], "seed 123459876 makes the random generator constant"),
+            (["--vary", "seed=5,123459876"], "Initial seed gives a constant random sequence"),
             (["--vary", "xc.mean=30:90:0"], "the step must lead from 30 to 90"),
             (["--vary", "seed=1:400:1", "--vary", "nsim=1:300:1"], "120000 jobs (400 x 300)"),
             (["--zip", "--vary", "xc.mean=40,50", "--vary", "seed=1,2,3"], "xc.mean has 2"),
@@ -129,10 +132,12 @@ class TomlNewTest(SweepTest):
             (["--vary", "xc.mean=40"], "unknown field 'xc.mean': fields of a TOML job are"),
             (["--vary", "alpha.value=0.4"], "alpha.value: the preset binder CEM I gives alpha as "
              "beta, which has no value: vary alpha.mean"),
-            (["--vary", "alpha.mean=1.2"], "alpha.mean: expected a mean between 0 and 1"),
+            (["--vary", "alpha.mean=1.2"], "alpha.mean: expected a mean between lower = 0 and "
+             "upper = 1, got 1.2"),
             (["--vary", "binder=CEM_II"], "'CEM_II' is no binder: choose from CEM I, fly ash"),
             (["--vary", "C0.mean=0.2"], "is fixed and has no mean: vary C0.value"),
-            (["--vary", "a.sd=4,-1"], "job cover.sd--1: a.sd: expected a standard deviation >= 0"),
+            (["--vary", "a.sd=4,-1"], "job cover.sd--1: line 30: a.sd: expected a standard "
+             "deviation >= 0"),
         ]
         for args, message in cases:
             with self.subTest(args=args):

@@ -95,6 +95,34 @@ class NestingTest(FaultTest):
         self.assertEqual(job.count("["), odd.count("["))
 
 
+class CheckerTest(FaultTest):
+
+    def test_new_believes_tbxrun_and_refuses_when_it_cannot_answer(self):
+        warning = ('{"severity": "warning", "file": "f", "line": 3, "field": "xc", "value": "9", '
+                   '"expected": "10 to 200", "fix": "", "message": "implausible"}')
+        answers = {
+            "warns": ("for name in sys.argv[sys.argv.index('--') + 1:]:\n"
+                      f"    print('{{\"status\": 3, \"findings\": [{warning}]}}')\n"
+                      "sys.exit(3)", 0, "warns: tbxrun --check warns of 1 job, first cover-9: line 3: "
+                      "xc = 9: implausible (expected: 10 to 200)\n"),
+            "older": ("print('tbxrun: unknown option', file=sys.stderr)\nsys.exit(2)", 1,
+                      "gave no answer (exit status 2: tbxrun: unknown option): is it older"),
+            "crash": ("print('{\"status\": 0')\nsys.exit(0)", 1, "gave no answer (exit status 0)"),
+        }
+        for what, (body, status, message) in answers.items():
+            with self.subTest(what=what):
+                fake = write(self.path("fake"), f"#!{sys.executable}\nimport sys\n{body}\n")
+                os.chmod(fake, 0o755)
+                result = self.sweep("new", BASE, what, "--vary", "xc.mean=9", status=status,
+                                    env=dict(os.environ, TBXRUN=fake))
+                self.assertIn(message, result.stderr)
+                self.assertEqual(os.path.exists(self.path(what)), status == 0)
+                self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".")], [])
+        result = self.sweep("new", BASE, "t", "--vary", "xc.mean=9", status=1,
+                            env=dict(os.environ, TBXRUN="", PATH="/nonexistent"))
+        self.assertIn("tbxrun not found", result.stderr)
+
+
 class SlurmQuotingTest(FaultTest):
 
     def test_odd_folder_names_are_quoted_and_control_characters_refused(self):
