@@ -17,12 +17,12 @@
 #include <string>
 
 #include "core/fatal.hpp"
+#include "engine/time_series.hpp"
 #include "input/fib_reader.hpp"
 #include "model/fib_model.hpp"
 #include "report/fib_report.hpp"
-#include "engine/time_series.hpp"
-#include "summary/simulation_model.hpp"
 #include "report/summary_files.hpp"
+#include "summary/simulation_model.hpp"
 
 namespace {
 

@@ -17,12 +17,12 @@
 
 #include "check/check_job.hpp"
 #include "core/fatal.hpp"
-#include "model/job_data.hpp"
+#include "engine/series_results.hpp"
+#include "engine/time_series.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
-#include "engine/series_results.hpp"
-#include "engine/time_series.hpp"
+#include "model/job_data.hpp"
 #include "report/text_sink.hpp"
 #include "report/write_reports.hpp"
 

@@ -3,18 +3,18 @@
 #include <cstdio>
 
 #include "core/fatal.hpp"
-#include "input/fib_reader.hpp"
-#include "model/fib_model.hpp"
-#include "report/fib_report.hpp"
+#include "engine/time_series.hpp"
 #include "files/crc32.hpp"
 #include "files/owned_file.hpp"
-#include "summary/memory_check.hpp"
-#include "engine/time_series.hpp"
+#include "input/fib_reader.hpp"
+#include "model/fib_model.hpp"
 #include "prob/random.hpp"
+#include "report/fib_report.hpp"
 #include "report/file_set.hpp"
 #include "report/output_file.hpp"
-#include "summary/simulation_model.hpp"
 #include "report/summary_files.hpp"
+#include "summary/memory_check.hpp"
+#include "summary/simulation_model.hpp"
 
 namespace tbx {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "files/folder.hpp"
 #include "api/run_job.hpp"
+#include "files/folder.hpp"
 
 namespace tbx {
 

@@ -6,26 +6,26 @@
 #include <new>
 #include <optional>
 
+#include "api/run_fib_job.hpp"
 #include "check/check_job.hpp"
 #include "check/distribution.hpp"
-#include "input/job_fields.hpp"
 #include "core/fatal.hpp"
+#include "engine/profile_fit.hpp"
+#include "engine/time_series.hpp"
 #include "files/folder.hpp"
 #include "files/job_lock.hpp"
 #include "files/owned_file.hpp"
 #include "files/remove_on_signal.hpp"
-#include "api/run_fib_job.hpp"
 #include "input/fib_reader.hpp"
+#include "input/job_fields.hpp"
 #include "input/prompt.hpp"
 #include "input/reader.hpp"
 #include "input/validate.hpp"
-#include "summary/memory_check.hpp"
-#include "engine/profile_fit.hpp"
-#include "engine/time_series.hpp"
 #include "report/file_set.hpp"
 #include "report/output_file.hpp"
-#include "report/write_reports.hpp"
 #include "report/summary_files.hpp"
+#include "report/write_reports.hpp"
+#include "summary/memory_check.hpp"
 
 namespace tbx {
 

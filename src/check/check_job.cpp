@@ -15,9 +15,9 @@
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
-#include "input/fib_reader.hpp"
 #include "files/folder.hpp"
 #include "files/owned_file.hpp"
+#include "input/fib_reader.hpp"
 #include "input/reader.hpp"
 #include "input/validation_rules.hpp"
 

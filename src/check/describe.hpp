@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

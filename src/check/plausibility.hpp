@@ -8,8 +8,8 @@
 #include <string>
 
 #include "check/finding.hpp"
-#include "model/job_data.hpp"
 #include "input/reader.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

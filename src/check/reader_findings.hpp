@@ -7,8 +7,8 @@
 
 #include "check/finding.hpp"
 #include "core/fatal.hpp"
-#include "model/job_data.hpp"
 #include "input/reader.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

@@ -5,8 +5,8 @@
 
 #include "core/fatal.hpp"
 #include "core/parallel.hpp"
-#include "model/fib_model.hpp"
 #include "model/chloride_model.hpp"
+#include "model/fib_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "core/fatal.hpp"
-#include "model/fib_model.hpp"
 #include "model/chloride_model.hpp"
+#include "model/fib_model.hpp"
 #include "prob/inverse_beta.hpp"
 #include "prob/random.hpp"
 

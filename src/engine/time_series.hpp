@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "model/job_data.hpp"
 #include "engine/row_stages.hpp"
 #include "engine/series_results.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

@@ -15,8 +15,8 @@
 
 #include "core/fatal.hpp"
 #include "core/number_format.hpp"
-#include "model/fib_presets.hpp"
 #include "input/toml_nesting.hpp"
+#include "model/fib_presets.hpp"
 
 namespace tbx {
 namespace {

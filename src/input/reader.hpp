@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

@@ -9,8 +9,8 @@
 #include <functional>
 #include <string_view>
 
-#include "model/job_data.hpp"
 #include "input/job_fields.hpp"
+#include "model/job_data.hpp"
 
 namespace tbx {
 

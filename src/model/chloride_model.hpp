@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "model/job_data.hpp"
 #include "model/chloride_formulas.hpp"
+#include "model/job_data.hpp"
 #include "model/limit_state_model.hpp"
 #include "prob/sampling.hpp"
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "core/array.hpp"
-#include "model/job_data.hpp"
 #include "engine/series_results.hpp"
+#include "model/job_data.hpp"
 #include "report/text_sink.hpp"
 
 namespace tbx {

@@ -5,8 +5,8 @@
 
 #include "core/number_format.hpp"
 #include "core/parallel.hpp"
-#include "summary/binomial.hpp"
 #include "prob/normal.hpp"
+#include "summary/binomial.hpp"
 #include "summary/prepared_vector.hpp"
 #include "summary/summary.hpp"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/fib_model.hpp"
 #include "engine/cycle_engine.hpp"
 #include "model/chloride_model.hpp"
+#include "model/fib_model.hpp"
 #include "prob/normal.hpp"
 #include "prob/random.hpp"
 #include "prob/sampling.hpp"

@@ -7,14 +7,14 @@
 #include <limits>
 #include <string>
 
+#include "core/number_format.hpp"
 #include "core/usage_error.hpp"
 #include "core/version.hpp"
-#include "files/sha256.hpp"
-#include "core/number_format.hpp"
-#include "model/job_data.hpp"
 #include "engine/time_series.hpp"
-#include "summary/binomial.hpp"
+#include "files/sha256.hpp"
+#include "model/job_data.hpp"
 #include "prob/normal.hpp"
+#include "summary/binomial.hpp"
 #include "summary/prepared_vector.hpp"
 
 namespace tbx {

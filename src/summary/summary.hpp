@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/series_results.hpp"
-#include "tbxrun/summary.hpp"
 #include "summary/simulation_model.hpp"
+#include "tbxrun/summary.hpp"
 
 namespace tbx {
 

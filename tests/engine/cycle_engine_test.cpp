@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "model/fib_model.hpp"
 #include "engine/plain_cycle.hpp"
 #include "engine/time_series.hpp"
 #include "model/chloride_model.hpp"
+#include "model/fib_model.hpp"
 #include "prob/random.hpp"
 #include "support/captured_output.hpp"
 #include "support/fatal_report.hpp"

@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "model/fib_model.hpp"
-#include "report/fib_report.hpp"
 #include "engine/time_series.hpp"
-#include "support/fib_series.hpp"
+#include "model/fib_model.hpp"
 #include "prob/normal.hpp"
-#include "summary/simulation_model.hpp"
+#include "report/fib_report.hpp"
 #include "report/summary_files.hpp"
+#include "summary/simulation_model.hpp"
+#include "support/fib_series.hpp"
 
 namespace tbx {
 namespace {

@@ -10,12 +10,12 @@
 #include <cstring>
 #include <memory>
 
-#include "model/fib_model.hpp"
 #include "engine/time_series.hpp"
-#include "support/fib_series.hpp"
+#include "model/fib_model.hpp"
 #include "summary/form.hpp"
 #include "summary/simulation_model.hpp"
 #include "summary/summary.hpp"
+#include "support/fib_series.hpp"
 
 namespace tbx {
 namespace {

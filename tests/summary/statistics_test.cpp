@@ -7,12 +7,11 @@
 #include <cstdlib>
 #include <limits>
 
-#include "summary/binomial.hpp"
-#include "prob/normal.hpp"
-#include "summary/summary.hpp"
-#include "report/summary_files.hpp"
-#include "summary/summary.hpp"
 #include "engine/time_series.hpp"
+#include "prob/normal.hpp"
+#include "report/summary_files.hpp"
+#include "summary/binomial.hpp"
+#include "summary/summary.hpp"
 #include "support/ulp.hpp"
 
 namespace tbx {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "model/fib_model.hpp"
 #include "engine/time_series.hpp"
+#include "model/fib_model.hpp"
 #include "summary/simulation_model.hpp"
 
 namespace tbx_test {
