@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "summary/field_table.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {
-
-/// The shortest decimal text that reads back to the same double; "null" for
-/// infinities and NaN (JSON has no such numbers).
-std::string shortest_number(double x);
 
 class FileSet;
 
