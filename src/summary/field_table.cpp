@@ -11,9 +11,47 @@ std::string shortest_number(double x) { return std::isfinite(x) ? shortest_text(
 
 namespace {
 
+/// The length of the well-formed UTF-8 sequence at text[i]; 0 where the
+/// bytes there are not one.
+std::size_t utf8_length(const std::string& text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u; };
+  const unsigned lead = byte(0);
+  std::size_t length = 0;
+  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+/// A JSON string. JSON is UTF-8: a byte that is not part of a well-formed
+/// sequence (a job file named in another encoding) becomes U+FFFD, so that
+/// every reader can still read the file.
 void append_quoted(std::string& out, const std::string& text) {
   out += '"';
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    const std::size_t length = utf8_length(text, i);
+    if (length == 0) {
+      out += "\\ufffd";
+      ++i;
+      continue;
+    }
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
@@ -23,8 +61,9 @@ void append_quoted(std::string& out, const std::string& text) {
       out += HEX[(c >> 4) & 0xF];
       out += HEX[c & 0xF];
     } else {
-      out += c;
+      out.append(text, i, length);
     }
+    i += length;
   }
   out += '"';
 }

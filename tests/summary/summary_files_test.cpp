@@ -31,6 +31,10 @@ TEST(SummaryFiles, JsonLayouts) {
       {Json::object(L::one_line), 0, "{}"},
       {Json::array(L::one_line).push(Json::text("q\"\\\n\x1f")).push(Json::flag(true)), 0,
        "[\"q\\\"\\\\\\u000a\\u001f\", true]"},
+      // Not UTF-8 (a Latin-1 byte, a cut sequence, an overlong form, a
+      // surrogate): each such byte becomes U+FFFD; UTF-8 passes unchanged.
+      {Json::text("caf\xe9 \xc3 \xc0\xaf \xed\xa0\x80 caf\xc3\xa9 \xf0\x9f\x8c\x8a"), 0,
+       "\"caf\\ufffd \\ufffd \\ufffd\\ufffd \\ufffd\\ufffd\\ufffd caf\xc3\xa9 \xf0\x9f\x8c\x8a\""},
       {nested, 0, "{\n  \"a\": [\n  ],\n  \"b\": [],\n  \"c\": [\n    {\"x\": null, \"n\": -3}\n  ]\n}"},
       {Json::object().merge(Json::object().add("m", Json::number(0.1))).merge(Json()), 4, "{\n      \"m\": 0.1\n    }"},
   };
