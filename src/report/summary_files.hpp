@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/number_format.hpp"
+#include "report/field_table.hpp"
 #include "summary/summary.hpp"
 
 namespace tbx {

@@ -61,6 +61,7 @@ TEST(CommandLine, MistakesAreUsageErrorsNamingTheOption) {
       {{"--check", "pier", "wall"}, "--check"},
       {{"--check", "--json"}, "--check"},
       {{"--json", "pier"}, "--json"},
+      {{"--=x"}, "unknown option '--'"},
   };
   for (const auto& [args, named] : cases) {
     try {
@@ -103,6 +104,47 @@ TEST(CommandLine, OptionBoundaries) {
     }
     EXPECT_EQ(accepted, r.accepted) << r.option << " " << r.value;
   }
+}
+
+// The help is made from the option table; its text stays as users and
+// scripts (tbxsweep reads the options it lists) know it.
+TEST(CommandLine, HelpText) {
+  EXPECT_EQ(help_text(),
+            "Usage: tbxrun [options] [--] [jobname]\n"
+            "\n"
+            "Runs the job in jobname.dat and writes jobname_rs.dat (results report)\n"
+            "and jobname_xls.dat (spreadsheet columns). Without a job name the\n"
+            "program asks for one.\n"
+            "\n"
+            "Options:\n"
+            "  -h, --help            print this help and exit\n"
+            "      --version         print the version and exit\n"
+            "      --check           check jobname.dat and report every finding, with its\n"
+            "                        line, field, value, expectation and fix; runs nothing\n"
+            "                        and writes no file\n"
+            "      --json            with --check: the findings as JSON, one line per job;\n"
+            "                        several job names may follow\n"
+            "      --summary         also write jobname_summary.json and jobname_summary.csv\n"
+            "      --target-beta B   target reliability index for the summary (default 1.3)\n"
+            "      --design-life Y   design life in years for the summary (default: last time)\n"
+            "      --sobol N         with the summary (implied), Sobol indices from two samples\n"
+            "                        of N simulations each, at the design life\n"
+            "      --threads N       use N threads (default: every available CPU)\n"
+            "      --no-sync         do not flush the files to disk before exiting (for a\n"
+            "                        study that syncs its folder once at the end)\n"
+            "      --no-wait         where another run of the job is in progress, end at\n"
+            "                        once (exit status 75) instead of waiting for it\n"
+            "      --                end of options (for a job name that starts with '-')\n"
+            "\n"
+            "Exit status:\n"
+            "  0  the run is complete; with --check: no findings\n"
+            "  1  an error, reported on standard error; with --check: a finding is an error\n"
+            "  2  a wrong command line\n"
+            "  3  with --check: warnings only\n"
+            "  75 --no-wait: another run holds the job; nothing was run or written\n"
+            "\n"
+            "See the manual page tbxrun(1) (in the source tree: man ./docs/tbxrun.1) for the\n"
+            "job file, the reports and the checker's warnings with their thresholds.\n");
 }
 
 }  // namespace
