@@ -7,7 +7,7 @@
 #include "check/plausibility.hpp"
 #include "core/fatal.hpp"
 #include "fib/fib_job.hpp"
-#include "fib/run_fib_job.hpp"
+#include "fib/fib_job_file.hpp"
 
 namespace tbx {
 

@@ -14,7 +14,7 @@
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
-#include "fib/run_fib_job.hpp"
+#include "fib/fib_job_file.hpp"
 #include "files/folder.hpp"
 #include "files/owned_file.hpp"
 #include "input/reader.hpp"

@@ -20,6 +20,7 @@ enum class FatalKind {
   failed,         ///< the run itself failed (an inversion that did not converge, ...)
   not_found,      ///< no job file of the name
   invalid_job,    ///< the job file is wrong
+  usage,          ///< the request does not fit the job (two job files of one name, ...)
   out_of_memory,  ///< more memory than the process may have
   io,             ///< a file could not be read or written
   cancelled,      ///< the caller asked the run to stop

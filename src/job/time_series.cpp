@@ -160,6 +160,7 @@ void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle
     r.pf_beta[i] = probability_from_beta(r.beta[i]);
   };
   double failures = 0.0;
+  r.failures.clear();
   std::string line;
   const auto points = static_cast<std::int64_t>(times.size());
   for (std::int64_t i = 1; i <= points; ++i) {
@@ -192,6 +193,7 @@ void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle
     previous = moments;
     previous_i = i;
     failures = static_cast<double>(count);
+    r.failures.push_back(count);
     r.pf[i] = failures / static_cast<double>(nsim) * 100;
     const double p = r.pf[i] / 100;
     r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
