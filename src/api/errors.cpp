@@ -48,7 +48,8 @@ Error usage_error(const std::string& message) {
   Finding f;
   f.message = message;
   // As the console program reports a mistake of its command line.
-  std::string report = "tbxrun: " + message + "\n" + tbx::USAGE_SYNOPSIS + "\nTry 'tbxrun --help' for more information.\n";
+  std::string report =
+      "tbxrun: " + message + "\n" + tbx::USAGE_SYNOPSIS + "\nTry 'tbxrun --help' for more information.\n";
   return Error(Error::Kind::usage, std::move(f), std::move(report));
 }
 
