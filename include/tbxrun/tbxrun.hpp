@@ -65,7 +65,8 @@ class Error : public std::runtime_error {
   Error(Kind kind, Finding finding, std::string report);
   Kind kind() const noexcept { return kind_; }
   const Finding& finding() const noexcept { return finding_; }
-  /// The text the console program prints for it on standard error.
+  /// The text the console program prints for it on standard error (for a
+  /// usage error, it adds its synopsis and a pointer to --help).
   const std::string& report() const noexcept { return report_; }
 
  private:
