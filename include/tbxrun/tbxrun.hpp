@@ -120,7 +120,8 @@ struct Settings {
   std::int64_t sobol_simulations = 0;  ///< rows per Sobol sample; 0: the job's own (none)
 };
 
-/// Sent as each time point starts (simulations_done 0) and as it ends.
+/// Sent as each time point starts (simulations_done 0), as its simulations
+/// are evaluated (about every thousand), and as it ends.
 struct Progress {
   int point = 0;                  ///< 1-based time point being simulated
   int points = 0;                 ///< time points in the series
@@ -149,8 +150,10 @@ class Observer {
   virtual ~Observer() = default;
   virtual void progress(const Progress&) {}
   virtual void warning(const Warning&) {}
-  /// Asked before the simulation starts and before each time point; true
-  /// ends the run with Error::Kind::cancelled.
+  /// Asked before the simulation starts, before each time point, and about
+  /// every thousand simulations sampled or evaluated; true ends the run with
+  /// Error::Kind::cancelled. (The summary, after the series, is not
+  /// interrupted.)
   virtual bool cancelled() { return false; }
   /// The console text of the run, as the program prints it (progress lines,
   /// warnings); the console program writes it to standard output.
