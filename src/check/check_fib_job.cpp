@@ -9,6 +9,7 @@
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
+#include "input/fib_job_file.hpp"
 #include "input/fib_reader.hpp"
 
 namespace tbx {
@@ -49,7 +50,8 @@ Finding fault_finding(const FibJobFault& fault) {
   return f;
 }
 
-/// Every finding about the job text.
+}  // namespace
+
 CheckResult check_fib_text(const std::string& text, const std::string& file_name, FibJob& job) {
   FibJobDraft draft = read_fib_job_draft(text, file_name);
   CheckResult result;
@@ -65,8 +67,6 @@ CheckResult check_fib_text(const std::string& text, const std::string& file_name
   job = std::move(draft.job);
   return result;
 }
-
-}  // namespace
 
 CheckedJob checked_fib_job(int folder_fd, const std::string& file_name) {
   CheckedJob checked{file_name, {}, {}};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "check/finding.hpp"
+#include "model/fib_job.hpp"
 
 namespace tbx {
 
@@ -21,5 +22,10 @@ int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out);
 /// The same check as data, with that text; the presets come first among its
 /// notes. A file that cannot be read is one error.
 CheckedJob checked_fib_job(int folder_fd, const std::string& file_name);
+
+/// Every finding about the text of the fib job file `file_name`; `job` gets
+/// the fields that read. A text nested too deep to read ends through the
+/// fatal path.
+CheckResult check_fib_text(const std::string& text, const std::string& file_name, FibJob& job);
 
 }  // namespace tbx

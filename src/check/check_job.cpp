@@ -17,6 +17,7 @@
 #include "core/fatal.hpp"
 #include "files/folder.hpp"
 #include "files/owned_file.hpp"
+#include "input/fib_job_file.hpp"
 #include "input/fib_reader.hpp"
 #include "input/reader.hpp"
 #include "input/validation_rules.hpp"
@@ -25,23 +26,14 @@ namespace tbx {
 
 namespace {
 
+constexpr const char* EMPTY_FILE_FIX = "write the job's fields (see tbxrun(1))";
+
 Finding file_finding(std::string problem, std::string fix) {
   Finding f;
   f.where = "job file";
   f.problem = std::move(problem);
   f.expected = "a job file of text";
   f.fix = std::move(fix);
-  return f;
-}
-
-Finding validation_finding(const JobData& job, const ReadTrace& trace, const Violation& v) {
-  Finding f;
-  f.line = trace.line_of(v.field, v.index);
-  f.where = describe_field(v.field, v.index);
-  f.value = value_text(job, v.field, v.index);
-  f.problem = std::string(v.message);
-  f.expected = std::string(v.expected);
-  f.fix = std::string(v.fix);
   return f;
 }
 
@@ -79,6 +71,29 @@ CheckResult check_job_stream(std::FILE* in) {
   }
 }
 
+Finding validation_finding(const JobData& job, const ReadTrace& trace, const Violation& v) {
+  Finding f;
+  f.line = trace.line_of(v.field, v.index);
+  f.where = describe_field(v.field, v.index);
+  f.value = value_text(job, v.field, v.index);
+  f.problem = std::string(v.message);
+  f.expected = std::string(v.expected);
+  f.fix = std::string(v.fix);
+  return f;
+}
+
+CheckResult check_job_text(const std::string& text) {
+  if (text.empty()) {
+    CheckResult result;
+    result.findings.push_back(file_finding("the file is empty", EMPTY_FILE_FIX));
+    return result;
+  }
+  std::string copy = text;
+  const OwnedFile in(fmemopen(copy.data(), copy.size(), "r"));
+  if (!in) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
+  return check_job_stream(in.get());
+}
+
 CheckedJob checked_job(const std::string& job_name) {
   // A fib job where there is no classic one.
   if (const std::optional<Folder> folder = open_folder_of(job_name)) {
@@ -100,7 +115,7 @@ CheckedJob checked_job(const std::string& job_name) {
   } else if (::fstat(::fileno(in.get()), &info) == 0 && S_ISDIR(info.st_mode)) {
     result.findings.push_back(file_finding("this is a directory", "give the name of the job file without \".dat\""));
   } else if (S_ISREG(info.st_mode) && info.st_size == 0) {
-    result.findings.push_back(file_finding("the file is empty", "write the job's fields (see tbxrun(1))"));
+    result.findings.push_back(file_finding("the file is empty", EMPTY_FILE_FIX));
   } else {
     result = check_job_stream(in.get());
   }

@@ -5,13 +5,20 @@
 #include <csignal>
 #include <cstdio>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "api/internal.hpp"
+#include "api/job_file.hpp"
+#include "api/load_job.hpp"
 #include "check/check_job.hpp"
 #include "cli/command_line.hpp"
 #include "core/fatal.hpp"
 #include "files/job_lock.hpp"
 #include "files/remove_on_signal.hpp"
 #include "input/prompt.hpp"
+#include "summary/summary.hpp"
+#include "tbxrun/tbxrun.hpp"
 
 namespace tbx {
 
@@ -32,8 +39,49 @@ const char* const BANNER =
 
 namespace {
 
-void print_usage_error(const UsageError& error) {
-  std::fprintf(stderr, "tbxrun: %s\n%s\nTry 'tbxrun --help' for more information.\n", error.what(), USAGE_SYNOPSIS);
+/// The run's console text goes to standard output as it comes.
+class ConsoleOutput final : public tbxrun::Observer {
+ public:
+  void console(const std::string& text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+};
+
+tbxrun::Settings settings_of(const CommandLine& command) {
+  tbxrun::Settings settings;
+  settings.threads = command.threads;
+  settings.summary = command.summary;
+  settings.target_beta = command.target_beta;
+  settings.design_life = command.design_life;
+  settings.sobol_simulations = command.sobol_simulations;
+  return settings;
+}
+
+/// Runs the job `job_name` as the command line asks: reads and checks its
+/// file, simulates, writes the reports (and the summary files where there
+/// is a summary) beside it, and shows the verdict of a summary.
+void run_job(const std::string& job_name, const CommandLine& command, const CycleFactory& make_cycle) {
+  const tbxrun::internal::JobFile file = tbxrun::internal::find_job_file(job_name);
+  // One run of a job at a time, from reading its file to its last report;
+  // a job that does not exist takes no lock.
+  const JobLock lock(file.folder, file.base, file.file_name(), file.job_name, stderr,
+                     command.no_wait ? JobLock::Wait::no : JobLock::Wait::yes);
+  const tbxrun::Job job = tbxrun::internal::load_job(file);
+  const tbxrun::Settings settings = settings_of(command);
+  tbxrun::internal::RunHooks hooks;
+  hooks.cycles = make_cycle;
+  hooks.before_simulation = [&] {
+    tbxrun::internal::check_writable(job, settings.summary, file.folder.fd());
+    std::fputs("\nPerforming simulation ... \n", stdout);
+  };
+  ConsoleOutput console;
+  const tbxrun::Results results = tbxrun::internal::run_job(job, settings, &console, hooks);
+  tbxrun::internal::write_files(results, file.folder.fd(), !command.no_sync);
+  // Only with a summary: the console of a plain classic run stays as it always was.
+  if (results.summary) std::fputs(verdict_lines(*results.summary).c_str(), stdout);
+}
+
+void print_usage_error(const std::string& message) {
+  std::fprintf(stderr, "tbxrun: %s\n%s\nTry 'tbxrun --help' for more information.\n", message.c_str(),
+               USAGE_SYNOPSIS);
 }
 
 int fail(const std::string& report) {
@@ -49,7 +97,7 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
   try {
     command = parse_command_line(argc, argv);
   } catch (const UsageError& error) {
-    print_usage_error(error);
+    print_usage_error(error.what());
     return USAGE_EXIT_STATUS;
   }
   if (command.action == CommandLine::Action::help || command.action == CommandLine::Action::version) {
@@ -93,24 +141,16 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
       prompt_job_name(job_name);
     }
     if (job_name.size() > MAX_JOB_NAME) fatal_error("Job name too long (max. = 991 characters)", 0);
-    RunOptions options;
-    options.threads = command.threads;
-    options.summary = command.summary;
-    options.target_beta = command.target_beta;
-    options.summary_options.target_beta = command.target_beta.value_or(options.summary_options.target_beta);
-    options.summary_options.design_life = command.design_life;
-    options.summary_options.sobol_simulations = command.sobol_simulations;
-    options.sync = !command.no_sync;
-    options.no_wait = command.no_wait;
-    run_job(job_name, make_cycle ? make_cycle : engine_cycles(command.threads), options);
+    run_job(job_name, command, make_cycle);
     // A run whose progress could not be written is not reported as complete.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;
-  } catch (const UsageError& error) {
-    // An option that only the job can show to be wrong: nothing has been
-    // simulated or written.
+  } catch (const tbxrun::Error& error) {
+    if (error.kind() != tbxrun::Error::Kind::usage) return fail(error.report());
+    // An option that only the job can show to be wrong (a design life
+    // outside its series): nothing has been simulated or written.
     std::fflush(stdout);
-    print_usage_error(error);
+    print_usage_error(error.finding().message);
     return USAGE_EXIT_STATUS;
   } catch (const JobBusy& busy) {
     // Not an error of the run: it may simply be tried again later.

@@ -8,9 +8,9 @@
 // sampling kept across time points, the replayed console) and timed against.
 
 #include <cstdint>
-#include <cstdio>
 
 #include "core/array.hpp"
+#include "core/run_events.hpp"
 #include "engine/row_stages.hpp"
 
 namespace tbx {
@@ -19,7 +19,7 @@ namespace tbx {
 /// time t; events go to `out`; a failing inversion ends the run.
 template <typename Model>
 void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, double t, IntVector& indicator,
-                 RealMatrix& sim_results, std::FILE* out);
+                 RealMatrix& sim_results, Console out);
 
 /// The plain cycle made and run the way a CycleEngine is, so that a series
 /// takes either: the same arguments once, then run() at every time point.
@@ -28,7 +28,7 @@ class PlainCycle {
  public:
   /// indicator and sim_results must outlive the cycle.
   PlainCycle(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator, RealMatrix& sim_results,
-             std::FILE* out)
+             Console out)
       : model_(model), nsim_(nsim), seed_(seed), indicator_(indicator), sim_results_(sim_results), out_(out) {}
 
   /// One time point at time t; the stages run over all rows at once, before
@@ -45,7 +45,7 @@ class PlainCycle {
   const std::int32_t seed_;
   IntVector& indicator_;
   RealMatrix& sim_results_;
-  std::FILE* out_;
+  Console out_;
 };
 
 }  // namespace tbx

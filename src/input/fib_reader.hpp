@@ -11,13 +11,6 @@
 
 namespace tbx {
 
-/// The job file of the job `base`: "<base>.toml".
-std::string fib_job_file_name(const std::string& base);
-
-/// The text of the job file `name` in the folder `folder_fd`; a file that
-/// cannot be read, or is larger than any job file, ends the run.
-std::string read_fib_job_text(int folder_fd, const std::string& name);
-
 /// Reads a job from the TOML text of the file `file_name` (used in
 /// messages). The first mistake ends the run through fatal_error with one
 /// message that names the file, the line, the field and what was expected.

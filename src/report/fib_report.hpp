@@ -10,11 +10,11 @@
 
 namespace tbx {
 
-/// The report file of the job `base`: "<base>_report.txt".
-std::string fib_report_name(const std::string& base);
-
 /// The report of `job`, read from the file `file_name`, whose series is
 /// summarized in `s`.
 std::string fib_report(const FibJob& job, const std::string& file_name, const Summary& s);
+
+/// "<base>_report.txt".
+std::string fib_report_name(const std::string& base);
 
 }  // namespace tbx
