@@ -13,7 +13,10 @@ struct PercentProgress : tbxrun::Observer {
 };
 
 int main(int argc, char** argv) {
-  if (argc != 2) return std::fprintf(stderr, "usage: %s JOB\n", argv[0]), 2;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s JOB\n", argv[0]);
+    return 2;
+  }
   try {
     const tbxrun::Job job = tbxrun::Job::load(argv[1]);
     PercentProgress observer;
@@ -24,8 +27,10 @@ int main(int argc, char** argv) {
     const tbxrun::ServiceLifeSummary& life = r.summary->service_life;
     if (life.kind == "estimate" || life.kind == "at_start")  // at_start: an upper bound
       std::printf("service life: %s%.10g years\n", life.kind == "at_start" ? "at most " : "", life.years);
+    else if (life.kind == "not_reached")
+      std::printf("service life: beyond %.10g years\n", r.times.back());
     else
-      std::printf("service life: %s\n", life.reason.empty() ? "not reached" : life.reason.c_str());
+      std::printf("service life: undefined, %s\n", life.reason.c_str());
   } catch (const tbxrun::Error& e) {
     std::fputs(e.report().c_str(), stderr);
     return 1;
