@@ -6,11 +6,38 @@
 # Installs tbxrun and its companion scripts (bin) with their shared Python
 # modules (share/tbxrun), their manual pages (share/man/man1), the README,
 # the licence as the package's copyright file and the example jobs with their
-# reports and plots (share/doc/tbxrun).
+# reports and plots and the library's example program (share/doc/tbxrun); and the library for other programs:
+# libtbxrun.a (lib), its public headers (include/tbxrun), the CMake package
+# (lib/cmake/tbxrun: find_package(tbxrun), target tbxrun::tbxrun) and
+# lib/pkgconfig/tbxrun.pc.
 
 include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
 
 install(TARGETS tbxrun RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The library. Its clients need what it links: threads, and the TOML parser,
+# which Debian builds as a shared library.
+install(TARGETS tbx EXPORT tbxrunTargets
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/tbxrun DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.hpp")
+set(TBX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tbxrun)
+install(EXPORT tbxrunTargets NAMESPACE tbxrun:: DESTINATION ${TBX_CMAKE_DIR})
+configure_package_config_file(cmake/tbxrunConfig.cmake.in ${CMAKE_BINARY_DIR}/tbxrunConfig.cmake
+  INSTALL_DESTINATION ${TBX_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/tbxrunConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/tbxrunConfig.cmake ${CMAKE_BINARY_DIR}/tbxrunConfigVersion.cmake
+  DESTINATION ${TBX_CMAKE_DIR})
+# The pkg-config file finds the prefix from its own place, so that it stays
+# right for an install under another prefix (cmake --install --prefix) and in
+# the Debian package.
+file(RELATIVE_PATH TBX_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" TBX_PC_TO_PREFIX "${TBX_PC_TO_PREFIX}")
+configure_file(cmake/tbxrun.pc.in ${CMAKE_BINARY_DIR}/tbxrun.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/tbxrun.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
 install(PROGRAMS tools/tbxplot tools/tbxcollect tools/tbxsweep DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The Python modules the scripts share; they look for them in ../share/tbxrun.
 install(FILES tools/tbxseries.py tools/tbxjobfile.py tools/tbxtomljob.py tools/tbxstudy.py
@@ -34,6 +61,7 @@ install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   PATTERN "*.svg"
   PATTERN "Makefile"
   PATTERN "jobs.txt"
+  REGEX "/api/(main\\.cpp|CMakeLists\\.txt)$"
   REGEX "/batch/.*_(rs|xls)\\.dat$" EXCLUDE
   REGEX "/batch/.*_(summary\\.json|summary\\.csv|report\\.txt)$" EXCLUDE
   REGEX "/batch/.*\\.(png|svg)$" EXCLUDE)
@@ -71,7 +99,9 @@ set(CPACK_STRIP_FILES ON)
 # The scripts need python3; plotting needs gnuplot, batch runs like parallel.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel, slurm-client")
+# A program built on the library needs the TOML parser's
+# development files (its CMake package and the linker's name for it).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel, slurm-client, libtomlplusplus-dev")
 # The library dependencies of the program come from dpkg-shlibdeps (package
 # dpkg-dev) when it is there, otherwise from this fixed list.
 find_program(TBX_DPKG_SHLIBDEPS dpkg-shlibdeps)
