@@ -41,7 +41,7 @@ for job in splash_zone tidal_zone submerged_profile fib_splash_zone fib_splash_p
   (cd "$work/native" && "$native" $options "$job" >"$job.out" 2>&1; echo $? >"$job.status")
   middle=$(now)
   # shellcheck disable=SC2086
-  (cd "$work/wasm" && node --no-experimental-fetch "$wasm" $options "$job" >"$job.out" 2>&1; echo $? >"$job.status")
+  (cd "$work/wasm" && node "$wasm" $options "$job" >"$job.out" 2>&1; echo $? >"$job.status")
   end=$(now)
 
   faults=""
