@@ -7,9 +7,21 @@
 #include <cmath>
 #include <cstring>
 
+#ifndef __cpp_lib_to_chars
+#include "core/float_chars.hpp"
+#endif
+
 namespace tbx {
 
 namespace {
+
+// The floating-point conversions of the standard library, or the
+// replacement where it has none.
+#ifdef __cpp_lib_to_chars
+using std::to_chars;
+#else
+using float_chars::to_chars;
+#endif
 
 constexpr int EXPONENT_DIGITS = 3;
 
@@ -151,12 +163,12 @@ char* write_non_finite(char* p, double value) {
 
 /// The exact conversion of a finite, non-negative magnitude.
 char* exact_fixed(char* p, double magnitude, int precision) {
-  return std::to_chars(p, p + MAX_FIXED_CHARS, magnitude, std::chars_format::fixed, precision).ptr;
+  return to_chars(p, p + MAX_FIXED_CHARS, magnitude, std::chars_format::fixed, precision).ptr;
 }
 
 char* exact_exponent(char* p, double magnitude, int precision) {
   char* end =
-      std::to_chars(p, p + MAX_EXPONENT_CHARS, magnitude, std::chars_format::scientific, precision).ptr;
+      to_chars(p, p + MAX_EXPONENT_CHARS, magnitude, std::chars_format::scientific, precision).ptr;
   // to_chars writes at least two exponent digits; widen them to three.
   char* e = static_cast<char*>(std::memchr(p, 'e', static_cast<std::size_t>(end - p)));
   char* digits = e + 2;
@@ -283,8 +295,8 @@ std::string shortest_text(double value, int digits) {
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   char buffer[32];
-  const auto result = digits > 0 ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits)
-                                 : std::to_chars(buffer, buffer + sizeof buffer, value);
+  const auto result = digits > 0 ? to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits)
+                                 : to_chars(buffer, buffer + sizeof buffer, value);
   return std::string(buffer, result.ptr);
 }
 

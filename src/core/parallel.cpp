@@ -1,7 +1,5 @@
 #include "core/parallel.hpp"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -10,6 +8,8 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "core/machine.hpp"
 
 namespace tbx {
 
@@ -118,10 +118,8 @@ int thread_count(std::int64_t n_chunks, int threads) {
 }  // namespace
 
 int available_cpus() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-  return std::max(1U, std::thread::hardware_concurrency());
+  const int allowed = cpus_allowed();
+  return allowed > 0 ? allowed : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 void for_each_chunk(std::int64_t n_chunks, int threads, const std::function<void(std::int64_t)>& work) {

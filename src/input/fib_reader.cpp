@@ -85,7 +85,7 @@ std::string printable(std::string_view text) {
   return out;
 }
 
-std::string quoted(std::string_view text) { return "\"" + printable(text) + "\""; }
+std::string in_quotes(std::string_view text) { return "\"" + printable(text) + "\""; }
 
 /// "a, b or c"
 std::string listed(const std::vector<std::string>& items, const char* last_joint = " or ") {
@@ -99,13 +99,13 @@ std::string listed(const std::vector<std::string>& items, const char* last_joint
 
 std::vector<std::string> quoted_all(const std::vector<std::string>& items) {
   std::vector<std::string> out;
-  for (const std::string& item : items) out.push_back(quoted(item));
+  for (const std::string& item : items) out.push_back(in_quotes(item));
   return out;
 }
 
 std::string kinds_expected() {
   std::vector<std::string> names;
-  for (const MomentKind kind : MOMENT_KINDS) names.push_back(quoted(moment_kind_name(kind)));
+  for (const MomentKind kind : MOMENT_KINDS) names.push_back(in_quotes(moment_kind_name(kind)));
   return listed(names);
 }
 
@@ -125,7 +125,7 @@ std::string value_text(const toml::node& node) {
     case toml::node_type::none: return "nothing";
     case toml::node_type::table: return "a table";
     case toml::node_type::array: return node.as_array()->empty() ? "an empty list" : "a list";
-    case toml::node_type::string: return quoted(node.as_string()->get());
+    case toml::node_type::string: return in_quotes(node.as_string()->get());
     case toml::node_type::integer: return std::to_string(node.as_integer()->get());
     case toml::node_type::floating_point: return shortest_text(node.as_floating_point()->get());
     case toml::node_type::boolean: return node.as_boolean()->get() ? "true" : "false";

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/fatal.hpp"
+#include "core/machine.hpp"
 #include "files/folder.hpp"
 #include "files/remove_on_signal.hpp"
 
@@ -43,10 +44,10 @@ void FileSet::finished(OutputFile& file) {
   const int fd = file.fd();
   std::future<int> done;
   try {
-    done = std::async(std::launch::async, flush_to_disk, fd);
+    done = std::async(THREADS_AVAILABLE ? std::launch::async : std::launch::deferred, flush_to_disk, fd);
   } catch (const std::system_error&) {
-    // No thread to be had (a tight memory limit): flushed when the set is
-    // put in place.
+    // No thread to be had (a tight memory limit, a build without threads):
+    // flushed when the set is put in place.
     done = std::async(std::launch::deferred, flush_to_disk, fd);
   }
   syncs_.emplace_back(&file, std::move(done));

@@ -27,6 +27,17 @@ std::string temporary_name(int attempt) {
   return ".tbxrun-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
+/// Asks the system to start writing `length` bytes from `offset` to the disk;
+/// false where it cannot.
+bool request_writeback(int fd, std::uint64_t offset, std::uint64_t length) {
+#ifdef __linux__
+  return ::sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(length), SYNC_FILE_RANGE_WRITE) == 0;
+#else
+  (void)fd, (void)offset, (void)length;
+  return false;
+#endif
+}
+
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 // Follows `name` in the folder `dir` through symbolic links, as opening it
@@ -194,10 +205,7 @@ void OutputFile::flush() {
   if (writeback_ && size_ - written_back_ >= WRITEBACK_SIZE) {
     // Only a request: the disk takes the pages while the run goes on. A file
     // system that cannot do this is flushed all at once later.
-    if (::sync_file_range(fd_, static_cast<off64_t>(written_back_), static_cast<off64_t>(size_ - written_back_),
-                          SYNC_FILE_RANGE_WRITE) != 0) {
-      writeback_ = false;
-    }
+    if (!request_writeback(fd_, written_back_, size_ - written_back_)) writeback_ = false;
     written_back_ = size_;
   }
 }

@@ -1,5 +1,6 @@
 #include "summary/binomial.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 

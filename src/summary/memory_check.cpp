@@ -1,13 +1,13 @@
 #include "summary/memory_check.hpp"
 
 #include <sys/resource.h>
-#include <sys/sysinfo.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "core/fatal.hpp"
+#include "core/machine.hpp"
 #include "core/number_format.hpp"
 #include "model/chloride_model.hpp"
 
@@ -31,11 +31,7 @@ double series_memory_needed(double nsim, double points, double kept, double extr
 }
 
 double memory_available() {
-  double available = 0;
-  struct sysinfo info {};
-  if (::sysinfo(&info) == 0) {
-    available = (static_cast<double>(info.totalram) + static_cast<double>(info.totalswap)) * info.mem_unit;
-  }
+  double available = memory_size();
   if (available <= 0) available = 1e300;  // unknown: no limit from here
   rlimit limit{};
   if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
