@@ -19,6 +19,7 @@ KeyboardInterrupt and cancels it.
 
 import collections
 import json
+import operator
 import os
 
 from . import _tbxrun
@@ -41,6 +42,10 @@ class Error(Exception):
         self.kind = kind
         self.finding = finding
         self.report = report
+
+    def __reduce__(self):
+        # Whole across processes (multiprocessing pickles what a worker raises).
+        return type(self), (str(self), self.kind, self.finding, self.report)
 
 
 class Progress(collections.namedtuple("Progress", "point points t done simulations")):
@@ -72,7 +77,6 @@ class Result:
         self._job = job
         self._native = native
         for name, values in native.arrays.items():
-            values.flags.writeable = False
             setattr(self, name, values)
         self.summary = json.loads(native.summary_json)
         self.warnings = native.warnings
@@ -146,11 +150,11 @@ def run(path_or_text, name=None, threads=None, progress=None, *, target_beta=Non
     Ctrl-C cancels the run and raises KeyboardInterrupt (where run() is
     called from the main thread, the one Python delivers signals to).
     """
-    if threads is not None and (isinstance(threads, bool) or not isinstance(threads, int) or threads < 1):
-        raise ValueError(f"threads must be a whole number of 1 or more, not {threads!r}")
+    if threads is not None and operator.index(threads) < 1:
+        raise ValueError(f"threads must be 1 or more, not {threads!r}")
     job = _job(path_or_text, name)
     report = None if progress is None else (lambda *where: progress(Progress(*where)))
-    native = _tbxrun.run(job, threads or 0, target_beta, design_life, report)
+    native = _tbxrun.run(job, 0 if threads is None else operator.index(threads), target_beta, design_life, report)
     return Result(job, native)
 
 
