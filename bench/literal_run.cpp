@@ -6,6 +6,6 @@
 // is the program's own. Its output must be byte for byte that of tbxrun,
 // which makes it a cross-check of the cycle engine as well.
 
-#include "job/run_job.hpp"
+#include "cli/main_entry.hpp"
 
 int main(int argc, char** argv) { return tbx::main_entry(argc, argv, tbx::plain_cycles()); }

@@ -94,11 +94,12 @@ class Job {
   /// The job file's bytes.
   const std::string& text() const;
 
+  /// The library's own view of the job; load() and from_text() make jobs.
   struct Impl;
   const Impl& impl() const { return *impl_; }
+  explicit Job(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
 
  private:
-  explicit Job(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
   std::shared_ptr<const Impl> impl_;
 };
 

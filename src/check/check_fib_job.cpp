@@ -7,7 +7,7 @@
 #include "check/plausibility.hpp"
 #include "core/fatal.hpp"
 #include "fib/fib_job.hpp"
-#include "fib/run_fib_job.hpp"
+#include "fib/fib_job_file.hpp"
 
 namespace tbx {
 
@@ -39,7 +39,8 @@ Finding fault_finding(const FibJobFault& fault) {
   return f;
 }
 
-/// Every finding about the job text.
+}  // namespace
+
 CheckResult check_fib_text(const std::string& text, const std::string& file_name, FibJob& job) {
   FibJobDraft draft = read_fib_job_draft(text, file_name);
   CheckResult result;
@@ -55,8 +56,6 @@ CheckResult check_fib_text(const std::string& text, const std::string& file_name
   job = std::move(draft.job);
   return result;
 }
-
-}  // namespace
 
 int check_fib_job(int folder_fd, const std::string& file_name, std::FILE* out) {
   std::string text;

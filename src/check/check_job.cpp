@@ -14,7 +14,7 @@
 #include "check/plausibility.hpp"
 #include "check/reader_findings.hpp"
 #include "core/fatal.hpp"
-#include "fib/run_fib_job.hpp"
+#include "fib/fib_job_file.hpp"
 #include "files/folder.hpp"
 #include "files/owned_file.hpp"
 #include "input/reader.hpp"
@@ -23,6 +23,8 @@
 namespace tbx {
 
 namespace {
+
+constexpr const char* EMPTY_FILE_FIX = "write the job's fields (see tbxrun(1))";
 
 Finding file_finding(std::string problem, std::string fix) {
   Finding f;
@@ -78,6 +80,18 @@ CheckResult check_job_stream(std::FILE* in) {
   }
 }
 
+CheckResult check_job_text(const std::string& text) {
+  if (text.empty()) {
+    CheckResult result;
+    result.findings.push_back(file_finding("the file is empty", EMPTY_FILE_FIX));
+    return result;
+  }
+  std::string copy = text;
+  const OwnedFile in(fmemopen(copy.data(), copy.size(), "r"));
+  if (!in) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
+  return check_job_stream(in.get());
+}
+
 int check_job(const std::string& job_name, std::FILE* out) {
   const std::string file_name = job_name + ".dat";
   // A fib job where there is no classic one.
@@ -99,7 +113,7 @@ int check_job(const std::string& job_name, std::FILE* out) {
   } else if (::fstat(::fileno(in.get()), &info) == 0 && S_ISDIR(info.st_mode)) {
     result.findings.push_back(file_finding("this is a directory", "give the name of the job file without \".dat\""));
   } else if (S_ISREG(info.st_mode) && info.st_size == 0) {
-    result.findings.push_back(file_finding("the file is empty", "write the job's fields (see tbxrun(1))"));
+    result.findings.push_back(file_finding("the file is empty", EMPTY_FILE_FIX));
   } else {
     result = check_job_stream(in.get());
   }

@@ -11,6 +11,8 @@ namespace tbx {
 
 /// Every finding about the job text in `in`.
 CheckResult check_job_stream(std::FILE* in);
+/// Every finding about the job text `text` (an empty one is one finding).
+CheckResult check_job_text(const std::string& text);
 
 /// Checks "<job_name>.dat", writes the findings to `out` and returns the
 /// exit status: 0 clean, 1 an error, 3 warnings only. A failed write to

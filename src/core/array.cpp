@@ -6,11 +6,13 @@ namespace tbx {
 
 namespace detail {
 void* allocate_zeroed(std::int64_t count, std::size_t size) {
-  if (count < 0) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  if (count < 0) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   const auto n = static_cast<std::uint64_t>(count == 0 ? 1 : count);
-  if (n > std::numeric_limits<std::size_t>::max() / size) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  if (n > std::numeric_limits<std::size_t>::max() / size) {
+    fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
+  }
   void* p = std::calloc(static_cast<std::size_t>(n), size);
-  if (p == nullptr) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  if (p == nullptr) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   return p;
 }
 }  // namespace detail
@@ -18,9 +20,9 @@ void* allocate_zeroed(std::int64_t count, std::size_t size) {
 namespace {
 // rows * cols without wrapping: an impossible product is an allocation failure.
 std::int64_t block_size(std::int64_t rows, std::int64_t cols) {
-  if (rows < 0 || cols < 0) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  if (rows < 0 || cols < 0) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   if (cols != 0 && rows > std::numeric_limits<std::int64_t>::max() / cols) {
-    fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+    fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   }
   return rows * cols;
 }

@@ -17,10 +17,17 @@ std::string fatal_report(std::string_view message, int line) {
   return text;
 }
 
-void fatal_error(std::string_view message, int line) {
-  throw FatalError(fatal_report(message, line), std::string(message));
+void fatal_error(std::string_view message, int line) { fatal_error(FatalKind::failed, message, line); }
+
+void fatal_error(FatalKind kind, std::string_view message, int line) {
+  FatalDetail detail;
+  detail.kind = kind;
+  detail.line = line;
+  throw FatalError(fatal_report(message, line), std::string(message), std::move(detail));
 }
 
-void fatal_report_raw(std::string report) { throw FatalError(std::move(report)); }
+void fatal_report_raw(std::string report, std::string message, FatalDetail detail) {
+  throw FatalError(std::move(report), std::move(message), std::move(detail));
+}
 
 }  // namespace tbx

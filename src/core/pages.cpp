@@ -41,14 +41,14 @@ void prepare_pages(void* first, std::size_t bytes) {
 
 PageBlock::PageBlock(std::int64_t doubles) {
   if (doubles < 0 || static_cast<std::uint64_t>(doubles) > SIZE_MAX / sizeof(double) - HUGE_PAGE) {
-    fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+    fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   }
   const std::size_t bytes = static_cast<std::size_t>(doubles) * sizeof(double);
   // Mapped with a huge page's worth to spare, so that the arrays can start
   // on a huge page boundary. The pages never touched cost nothing.
   const std::size_t mapped = bytes + HUGE_PAGE;
   void* const map = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (map == MAP_FAILED) fatal_error(MEMORY_ALLOCATION_FAILED, 0);
+  if (map == MAP_FAILED) fatal_error(FatalKind::out_of_memory, MEMORY_ALLOCATION_FAILED);
   map_ = map;
   mapped_ = mapped;
   first_ = reinterpret_cast<double*>(round_up(reinterpret_cast<std::uintptr_t>(map_), HUGE_PAGE));

@@ -533,9 +533,8 @@ class FibJobReader {
 // than any job is refused before it is parsed, instead of overflowing the stack.
 void refuse_deep_nesting(const std::string& text, const std::string& file_name) {
   if (const int line = toml_nesting_beyond(text, MAX_TOML_NESTING)) {
-    fatal_error(located(file_name, line) + ": tables, keys or lists nested more than " +
-                    std::to_string(MAX_TOML_NESTING) + " levels deep; a job needs two",
-                0);
+    fatal_error(FatalKind::invalid_job, located(file_name, line) + ": tables, keys or lists nested more than " +
+                    std::to_string(MAX_TOML_NESTING) + " levels deep; a job needs two");
   }
 }
 
@@ -564,7 +563,13 @@ FibJob read_fib_job(const std::string& text, const std::string& file_name) {
   } catch (const Fault& f) {
     fault = f;
   }
-  fatal_error(located(file_name, fault.line) + ": " + fault.field + ": " + fault.what, 0);
+  const std::string message = located(file_name, fault.line) + ": " + fault.field + ": " + fault.what;
+  FatalDetail detail;
+  detail.kind = FatalKind::invalid_job;
+  detail.line = fault.line;
+  detail.field = fault.field;
+  detail.problem = fault.what;
+  fatal_report_raw(fatal_report(message, 0), message, std::move(detail));
 }
 
 FibJobDraft read_fib_job_draft(const std::string& text, const std::string& file_name) {

@@ -232,6 +232,8 @@ void importance_text(std::string& out, const Summary& s) {
 
 }  // namespace
 
+std::string fib_report_name(const std::string& base) { return base + "_report.txt"; }
+
 std::string fib_report(const FibJob& job, const std::string& file_name, const Summary& s) {
   std::string out = "fib chloride ingress: " + job.title + "\n";
   out += std::string(out.size() - 1, '=') + "\n\n";

@@ -14,4 +14,7 @@ namespace tbx {
 /// summarized in `s`.
 std::string fib_report(const FibJob& job, const std::string& file_name, const Summary& s);
 
+/// "<base>_report.txt".
+std::string fib_report_name(const std::string& base);
+
 }  // namespace tbx

@@ -32,7 +32,7 @@ void check_printable(const std::string& text, int line) {
     std::string report =
         report_with_caret("\"Bad\" character found", line, masked, "\"Bad\" character ... ", i);
     report += "ASCII code of the \"bad\" character = " + std::to_string(code) + "\n\n";
-    fatal_report_raw(std::move(report));
+    refuse_report(std::move(report), "\"Bad\" character found", line, masked);
   }
 }
 

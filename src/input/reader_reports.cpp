@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/fatal.hpp"
+
 namespace tbx {
 
 namespace {
@@ -41,6 +43,29 @@ std::string report_with_caret(std::string_view message, int line, std::string_vi
   text.append(caret_offset, ' ');
   text += "^\n\n";
   return text;
+}
+
+void refuse_report(std::string report, std::string_view message, int line, std::string_view token) {
+  FatalDetail detail;
+  detail.kind = FatalKind::invalid_job;
+  detail.line = line;
+  detail.value = std::string(token);
+  fatal_report_raw(std::move(report), std::string(message), std::move(detail));
+}
+
+void refuse_without_line(std::string_view message) { refuse_report(report_without_line(message), message, 0, {}); }
+
+void refuse_with_line(std::string_view message, int line) {
+  refuse_report(report_with_line(message, line), message, line, {});
+}
+
+void refuse_with_token(std::string_view message, int line, std::string_view token) {
+  refuse_report(report_with_token(message, line, token), message, line, token);
+}
+
+void refuse_with_caret(std::string_view message, int line, std::string_view token, std::string_view marker_prefix,
+                       std::size_t caret_offset) {
+  refuse_report(report_with_caret(message, line, token, marker_prefix, caret_offset), message, line, token);
 }
 
 }  // namespace tbx

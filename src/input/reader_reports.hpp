@@ -24,4 +24,14 @@ std::string report_with_token(std::string_view message, int line, std::string_vi
 std::string report_with_caret(std::string_view message, int line, std::string_view token,
                               std::string_view marker_prefix, std::size_t caret_offset);
 
+/// Each layout above, raised as the run's end on a fault of the job file:
+/// the error carries the message, the line and the token as data too.
+[[noreturn]] void refuse_without_line(std::string_view message);
+[[noreturn]] void refuse_with_line(std::string_view message, int line);
+[[noreturn]] void refuse_with_token(std::string_view message, int line, std::string_view token);
+[[noreturn]] void refuse_with_caret(std::string_view message, int line, std::string_view token,
+                                   std::string_view marker_prefix, std::size_t caret_offset);
+/// A report laid out by the caller about `token` on `line`.
+[[noreturn]] void refuse_report(std::string report, std::string_view message, int line, std::string_view token);
+
 }  // namespace tbx

@@ -25,7 +25,7 @@ void count_line_feed(int& line_no) {
 }
 
 [[noreturn]] void refuse_capacity() {
-  fatal_report_raw(report_without_line("Max. n. of characters in the string must be > 2"));
+  refuse_without_line("Max. n. of characters in the string must be > 2");
 }
 
 std::string too_long_message(const char* what, int cap) {
@@ -38,7 +38,7 @@ int TokenReader::next_char() {
   // A read error (a directory opened as the file, for one) ends the input
   // just as the end of the file does.
   const int c = std::getc(in_);
-  if (c == EOF) fatal_report_raw(report_without_line("Unexpected end of file"));
+  if (c == EOF) refuse_without_line("Unexpected end of file");
   return c;
 }
 
@@ -50,7 +50,7 @@ std::string TokenReader::read_word(int cap) {
     int c = next_char();
     if (c == '#') {
       if (!token.empty()) {
-        fatal_report_raw(report_with_line("'#' must be preceeded by a delimiter", line_no_));
+        refuse_with_line("'#' must be preceeded by a delimiter", line_no_);
       }
       while (c != '\n') c = next_char();
     }
@@ -65,7 +65,7 @@ std::string TokenReader::read_word(int cap) {
     }
     token += static_cast<char>(c);
     if (token.size() >= static_cast<std::size_t>(cap)) {
-      fatal_report_raw(report_with_line(too_long_message("Word", cap), line_no_));
+      refuse_with_line(too_long_message("Word", cap), line_no_);
     }
   }
   token_line_ = line_no_ + adjustment;
@@ -100,7 +100,7 @@ std::string TokenReader::read_text(int cap, char term) {
     if (c == '\r') continue;
     text += (c == '\t' || c == '\n') ? ' ' : static_cast<char>(c);
     if (text.size() >= static_cast<std::size_t>(cap)) {
-      fatal_report_raw(report_with_line(too_long_message("String", cap), line_no_));
+      refuse_with_line(too_long_message("String", cap), line_no_);
     }
     if (!is_printable(c)) check_printable(text, line_no_);
   }
@@ -113,8 +113,8 @@ double TokenReader::read_real() {
   const std::string token = read_word(TOKEN_CAPACITY);
   int pos = 0;
   if (!real_syntax_ok(token, pos)) {
-    fatal_report_raw(report_with_caret("Invalid real number", token_line_, token,
-                                       WRONG_CHARACTER_PREFIX, static_cast<std::size_t>(pos)));
+    refuse_with_caret("Invalid real number", token_line_, token,
+                                       WRONG_CHARACTER_PREFIX, static_cast<std::size_t>(pos));
   }
   // The syntax walk admits only what strtod reads in full. Three exponent
   // digits can still overflow a double; values too small for one are taken
@@ -122,7 +122,7 @@ double TokenReader::read_real() {
   errno = 0;
   const double value = std::strtod(token.c_str(), nullptr);
   if (errno == ERANGE && std::isinf(value)) {
-    fatal_report_raw(report_with_token("Real number out of range", token_line_, token));
+    refuse_with_token("Real number out of range", token_line_, token);
   }
   return value;
 }
@@ -130,19 +130,18 @@ double TokenReader::read_real() {
 std::int32_t TokenReader::read_int() {
   const std::string token = read_word(TOKEN_CAPACITY);
   if (token.size() > MAX_INT_CHARS) {
-    fatal_report_raw(
-        report_with_token("Integer number has too many characters", token_line_, token));
+    refuse_with_token("Integer number has too many characters", token_line_, token);
   }
   int pos = 0;
   if (!int_syntax_ok(token, pos)) {
-    fatal_report_raw(report_with_caret("Invalid integer number", token_line_, token,
-                                       WRONG_CHARACTER_PREFIX, static_cast<std::size_t>(pos)));
+    refuse_with_caret("Invalid integer number", token_line_, token,
+                                       WRONG_CHARACTER_PREFIX, static_cast<std::size_t>(pos));
   }
   // Eleven characters hold every 32-bit value but also magnitudes up to
   // 99999999999, which would otherwise wrap silently.
   const long long value = std::strtoll(token.c_str(), nullptr, 10);
   if (value < INT32_MIN || value > INT32_MAX) {
-    fatal_report_raw(report_with_token("Integer number out of range", token_line_, token));
+    refuse_with_token("Integer number out of range", token_line_, token);
   }
   return static_cast<std::int32_t>(value);
 }
@@ -150,13 +149,13 @@ std::int32_t TokenReader::read_int() {
 char TokenReader::read_single_char() {
   const std::string token = read_word(TOKEN_CAPACITY);
   if (token.size() != 1) {
-    fatal_report_raw(report_with_token("Single character expected", token_line_, token));
+    refuse_with_token("Single character expected", token_line_, token);
   }
   return token[0];
 }
 
 void TokenReader::expect_semicolon() {
-  if (read_single_char() != ';') fatal_error("Missing ;", token_line_);
+  if (read_single_char() != ';') fatal_error(FatalKind::invalid_job, "Missing ;", token_line_);
 }
 
 }  // namespace tbx

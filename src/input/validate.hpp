@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstdio>
+#include "core/run_events.hpp"
 
 #include "input/job_data.hpp"
 
@@ -10,6 +10,6 @@ namespace tbx {
 /// broken rule ends the run. Changes nothing.
 void validate_job(const JobData& job);
 /// As above, with the one line it may print ("tou aqui!") going to `out`.
-void validate_job(const JobData& job, std::FILE* out);
+void validate_job(const JobData& job, Console out);
 
 }  // namespace tbx

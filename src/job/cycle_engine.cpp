@@ -25,7 +25,7 @@ void append_texts(std::string& text, std::int32_t count) {
 
 template <typename Model>
 CycleEngine<Model>::CycleEngine(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator,
-                                RealMatrix& sim_results, std::FILE* out, int threads, std::int64_t chunk_size)
+                                RealMatrix& sim_results, Console out, int threads, std::int64_t chunk_size)
     : model_(model),
       nsim_(nsim),
       indicator_(indicator),
@@ -83,6 +83,7 @@ void CycleEngine<Model>::sample_chunk(std::int64_t chunk, std::int32_t seed) {
 
 template <typename Model>
 void CycleEngine<Model>::run(double t, const RowStages& stages) {
+  ++point_;
   const typename Model::TimePoint point = model_.at(t);
   const std::int64_t chunks = chunk_count();
   std::vector<std::vector<TimeNote>> time_notes(static_cast<std::size_t>(chunks));
@@ -125,9 +126,21 @@ void CycleEngine<Model>::evaluate_chunk(std::int64_t chunk, const typename Model
 template <typename Model>
 void CycleEngine<Model>::replay(const std::vector<std::vector<TimeNote>>& time_notes) {
   console_.clear();
+  warnings_.clear();
   auto flush = [&] {
-    std::fwrite(console_.data(), 1, console_.size(), out_);
+    out_.text(console_);
     console_.clear();
+    for (const RunWarning& w : warnings_) out_.warning(w);
+    warnings_.clear();
+  };
+  // The warnings as data, for a console that takes them.
+  const auto note = [&](RunWarning::Kind kind, std::int64_t sim, std::int32_t count, double value) {
+    if (!out_.typed()) return;
+    for (std::int32_t i = 0; i < count; ++i) warnings_.push_back({kind, point_, sim, value});
+  };
+  const auto texts = [&](std::int64_t sim, std::int32_t count) {
+    append_texts(console_, count);
+    note(RunWarning::Kind::not_a_number, sim, count, 0.0);
   };
   for (std::size_t c = 0; c < notes_.size(); ++c) {
     const auto& fixed = notes_[c];
@@ -141,21 +154,24 @@ void CycleEngine<Model>::replay(const std::vector<std::vector<TimeNote>>& time_n
       const TimeNote no_time;
       const SampleNotes& events = a < fixed.size() && fixed[a].sim == sim ? fixed[a++].events : none.events;
       const TimeNote& time_note = b < timed.size() && timed[b].sim == sim ? timed[b++] : no_time;
-      append_texts(console_, events.texts_before_time);
+      texts(sim, events.texts_before_time);
       bool fails = events.fails_at == 1;
       if (!fails) {
-        append_texts(console_, time_note.texts);
+        texts(sim, time_note.texts);
         fails = time_note.fails;
       }
       if (!fails) {
-        append_texts(console_, events.texts_after_time);
+        texts(sim, events.texts_after_time);
         fails = events.fails_at == 2;
       }
       if (fails) {
         flush();
         fatal_error(BETAINV_NOT_CONVERGED, 0);
       }
-      if (events.warns) Model::append_warning(console_, events.warning_value);
+      if (events.warns) {
+        Model::append_warning(console_, events.warning_value);
+        note(RunWarning::Kind::negative_diffusion, sim, 1, events.warning_value);
+      }
       if (console_.size() >= CONSOLE_FLUSH_SIZE) flush();
     }
   }

@@ -17,12 +17,12 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/array.hpp"
 #include "core/pages.hpp"
+#include "core/run_events.hpp"
 #include "job/row_stages.hpp"
 #include "model/limit_state_model.hpp"
 
@@ -38,10 +38,11 @@ class CycleEngine {
   /// Samples simulations 1..nsim from `seed` and writes their R to column 1
   /// of sim_results, which the engine then fills, with indicator, at every
   /// run(). Both must outlive the engine; nobody else writes them meanwhile.
-  /// Console events go to `out`, at run(). The chunk size (0: the default)
+  /// Console events go to `out`, at run(), with each warning as data where
+  /// `out` takes it. The chunk size (0: the default)
   /// changes nothing in the results.
   CycleEngine(const Model& model, std::int64_t nsim, std::int32_t seed, IntVector& indicator,
-              RealMatrix& sim_results, std::FILE* out, int threads, std::int64_t chunk_size = DEFAULT_CHUNK);
+              RealMatrix& sim_results, Console out, int threads, std::int64_t chunk_size = DEFAULT_CHUNK);
   CycleEngine(const CycleEngine&) = delete;
   CycleEngine& operator=(const CycleEngine&) = delete;
 
@@ -95,7 +96,7 @@ class CycleEngine {
   const std::int64_t nsim_;
   IntVector& indicator_;
   RealMatrix& sim_results_;
-  std::FILE* out_;
+  Console out_;
   const int threads_;
   const std::int64_t chunk_;
 
@@ -108,6 +109,8 @@ class CycleEngine {
   std::array<std::int64_t, Model::KEPT> steps_{};
   std::vector<std::vector<Note>> notes_;  // per chunk, ascending
   std::string console_;
+  std::vector<RunWarning> warnings_;  // of the console text not yet written
+  int point_ = 0;                     // time points run so far
 };
 
 }  // namespace tbx

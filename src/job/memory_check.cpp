@@ -53,7 +53,7 @@ void check_memory(double bytes) {
   message += " MB of memory; the process may have ";
   append_fixed(message, std::floor(available / 1e6), 0, 0);
   message += " MB.";
-  fatal_error(message, 0);
+  fatal_error(FatalKind::out_of_memory, message);
 }
 
 }  // namespace tbx

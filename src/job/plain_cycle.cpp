@@ -12,13 +12,13 @@ namespace tbx {
 
 namespace {
 
-void write_texts(std::int32_t count, std::FILE* out) {
-  for (std::int32_t i = 0; i < count; ++i) std::fputs("\n NaN \n", out);
+void write_texts(std::int32_t count, Console out) {
+  for (std::int32_t i = 0; i < count; ++i) out.text("\n NaN \n");
 }
 
-void settle(bool fails, std::FILE* out) {
+void settle(bool fails, Console out) {
   if (!fails) return;
-  std::fflush(out);
+  out.flush();
   fatal_error(BETAINV_NOT_CONVERGED, 0);
 }
 
@@ -26,7 +26,7 @@ void settle(bool fails, std::FILE* out) {
 
 template <typename Model>
 void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, double t, IntVector& indicator,
-                 RealMatrix& sim_results, std::FILE* out) {
+                 RealMatrix& sim_results, Console out) {
   const typename Model::TimePoint point = model.at(t);
   std::int32_t state = seed;
   std::string warning;
@@ -48,7 +48,7 @@ void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, doubl
     if (events.warns) {
       warning.clear();
       Model::append_warning(warning, events.warning_value);
-      std::fputs(warning.c_str(), out);
+      out.text(warning);
     }
     const double s = model.load(kept, point, tj);
     const double g = r - s;
@@ -60,7 +60,7 @@ void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, doubl
 }
 
 template void plain_cycle(const ChlorideModel&, std::int64_t, std::int32_t, double, IntVector&, RealMatrix&,
-                          std::FILE*);
-template void plain_cycle(const FibModel&, std::int64_t, std::int32_t, double, IntVector&, RealMatrix&, std::FILE*);
+                          Console);
+template void plain_cycle(const FibModel&, std::int64_t, std::int32_t, double, IntVector&, RealMatrix&, Console);
 
 }  // namespace tbx

@@ -8,9 +8,8 @@
 // sampling kept across time points, the replayed console) and timed against.
 
 #include <cstdint>
-#include <cstdio>
-
 #include "core/array.hpp"
+#include "core/run_events.hpp"
 
 namespace tbx {
 
@@ -18,6 +17,6 @@ namespace tbx {
 /// time t; events go to `out`; a failing inversion ends the run.
 template <typename Model>
 void plain_cycle(const Model& model, std::int64_t nsim, std::int32_t seed, double t, IntVector& indicator,
-                 RealMatrix& sim_results, std::FILE* out);
+                 RealMatrix& sim_results, Console out);
 
 }  // namespace tbx

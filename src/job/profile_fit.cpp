@@ -59,7 +59,7 @@ void fit_profile(const std::int32_t& n_points, const double&, double& Cs, double
                  const RealVector& profile_cl, int threads) {
   // Neither case has a meaningful fit; reporting the input values as fitted
   // would silently give a wrong analysis.
-  if (!(to > 0)) fatal_error("Profile fit failed - age at testing must be positive", 0);
+  if (!(to > 0)) fatal_error(FatalKind::invalid_job, "Profile fit failed - age at testing must be positive");
   const double t = to;
   const std::size_t points = n_points > 0 ? static_cast<std::size_t>(n_points) : 0;
   threads = threads_to_use(threads);

@@ -1,6 +1,9 @@
 #pragma once
 // What the time series leaves for the reports.
 
+#include <cstdint>
+#include <vector>
+
 #include "core/array.hpp"
 
 namespace tbx {
@@ -14,6 +17,7 @@ struct SeriesResults {
   RealVector pf_beta;      ///< per time point, percent; negative where Beta <= 0
   RealVector times;        ///< per time point, years
   double n_failures = 0.0;  ///< failures of the last time point
+  std::vector<std::int64_t> failures;  ///< per time point, 0-based
 };
 
 }  // namespace tbx

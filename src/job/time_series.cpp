@@ -117,7 +117,7 @@ double probability_from_beta(double beta) {
 }
 
 CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
-  return [threads, chunk_size](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+  return [threads, chunk_size](const JobData& job, SeriesResults& r, Console out) -> Cycle {
     auto engine = std::make_shared<CycleEngine<ChlorideModel>>(ChlorideModel(job), job.nsim, job.seed, r.indicator,
                                                                r.sim_results, out, threads, chunk_size);
     return [engine](double t, const RowStages& stages) { engine->run(t, stages); };
@@ -125,7 +125,7 @@ CycleFactory engine_cycles(int threads, std::int64_t chunk_size) {
 }
 
 CycleFactory plain_cycles() {
-  return [](const JobData& job, SeriesResults& r, std::FILE* out) -> Cycle {
+  return [](const JobData& job, SeriesResults& r, Console out) -> Cycle {
     auto model = std::make_shared<const ChlorideModel>(job);
     return [model, nsim = job.nsim, seed = job.seed, &r, out](double t, const RowStages& stages) {
       if (stages.before) stages.before(1, nsim);
@@ -146,7 +146,7 @@ void allocate_series_results(SeriesResults& r, std::int64_t nsim, std::int64_t p
 }
 
 void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle& cycle, SeriesResults& r,
-                std::FILE* out, const std::function<void(double t)>& before_point) {
+                Console out, const std::function<void(double t)>& before_point) {
   // The statistics of a time point are gathered while the cycles run: the
   // sums as each range of rows is written, the squared deviations from the
   // means while the next time point is computed, just before its rows are
@@ -160,15 +160,19 @@ void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle
     r.pf_beta[i] = probability_from_beta(r.beta[i]);
   };
   double failures = 0.0;
+  r.failures.clear();
   std::string line;
-  for (std::int64_t i = 1; i <= static_cast<std::int64_t>(times.size()); ++i) {
+  const auto points = static_cast<std::int64_t>(times.size());
+  for (std::int64_t i = 1; i <= points; ++i) {
     const double t = times[static_cast<std::size_t>(i - 1)];
+    out.stop_if_cancelled();
     if (before_point) before_point(t);
     r.times[i] = t;
     line = "Simulation cycle number ";
     append_int(line, i, 0);
     line += " \n";
-    std::fputs(line.c_str(), out);
+    out.text(line);
+    out.progress(static_cast<int>(i), static_cast<int>(points), t, 0, nsim);
 
     ColumnMoments moments(i == 1 ? 1 : 2);
     // Counted in integers: every partial sum is a whole number below 2^53,
@@ -189,16 +193,18 @@ void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle
     previous = moments;
     previous_i = i;
     failures = static_cast<double>(count);
+    r.failures.push_back(count);
     r.pf[i] = failures / static_cast<double>(nsim) * 100;
     const double p = r.pf[i] / 100;
     r.pf_se[i] = std::sqrt(p * (1 - p) / static_cast<double>(nsim));
+    out.progress(static_cast<int>(i), static_cast<int>(points), t, nsim, nsim);
   }
   previous->add_squares(r.sim_results, 1, nsim);
   finish(*previous, previous_i);
   r.n_failures = failures;
 }
 
-void run_time_series(JobData& job, SeriesResults& r, std::FILE* out, const CycleFactory& make_cycle) {
+void run_time_series(JobData& job, SeriesResults& r, Console out, const CycleFactory& make_cycle) {
   const double tmin = job.dist_param[1][TIME];
   const double tmax = job.dist_param[2][TIME];
   const double step = time_step(tmin, tmax, job.n_intervals);

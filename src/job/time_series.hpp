@@ -2,10 +2,10 @@
 // The series of time points and its per-time-point results.
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "core/run_events.hpp"
 #include "input/job_data.hpp"
 #include "job/row_stages.hpp"
 #include "job/series_results.hpp"
@@ -29,7 +29,7 @@ using Cycle = std::function<void(double t, const RowStages& stages)>;
 /// Makes a job's cycle once its seed is final and the results are allocated;
 /// console events go to `out`. The job may change after (its time parameter
 /// does, during the series); the cycle keeps what it needs.
-using CycleFactory = std::function<Cycle(const JobData& job, SeriesResults& results, std::FILE* out)>;
+using CycleFactory = std::function<Cycle(const JobData& job, SeriesResults& results, Console out)>;
 
 /// The cycle engine on `threads` threads (0: every available CPU), in
 /// chunks of `chunk_size` simulations (0: the engine's default).
@@ -42,20 +42,20 @@ CycleFactory plain_cycles();
 void allocate_series_results(SeriesResults& r, std::int64_t nsim, std::int64_t points);
 
 /// Runs `cycle` at every time of `times` and fills the per-time-point
-/// results (allocated already), announcing each time point on `out`;
-/// `before_point`, where given, is called with each time first.
+/// results (allocated already), announcing each time point on `out` and
+/// reporting its progress there; before each time point, ends the run where
+/// `out` asks to cancel it. `before_point`, where given, is called with each
+/// time first.
 void run_series(const std::vector<double>& times, std::int64_t nsim, const Cycle& cycle, SeriesResults& r,
-                std::FILE* out, const std::function<void(double t)>& before_point = {});
+                Console out, const std::function<void(double t)>& before_point = {});
 
 /// Runs every time point: allocates the results, replaces the seed by the
 /// clock for seed_mode 1, sets n_intervals to 0 for a single time point, and
 /// leaves the first parameter of t as it found it. Progress and warnings go
 /// to `out`.
-void run_time_series(JobData& job, SeriesResults& results, std::FILE* out,
-                     const CycleFactory& make_cycle);
+void run_time_series(JobData& job, SeriesResults& results, Console out, const CycleFactory& make_cycle);
 /// The same with the cycle engine on `threads` CPUs (0: all available).
-inline void run_time_series(JobData& job, SeriesResults& results, std::FILE* out = stdout,
-                            int threads = 0) {
+inline void run_time_series(JobData& job, SeriesResults& results, Console out = stdout, int threads = 0) {
   run_time_series(job, results, out, engine_cycles(threads));
 }
 

@@ -73,7 +73,7 @@ void FileSet::place() {
     if (::fstatat(folder_fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
     if (::unlinkat(folder_fd_, name.c_str(), 0) != 0 && errno != ENOENT) {
-      fatal_error("Unable to remove earlier output file - " + name, 0);
+      fatal_error(FatalKind::io, "Unable to remove earlier output file - " + name);
     }
   }
   for (const auto& file : files_) file->place();

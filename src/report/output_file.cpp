@@ -85,7 +85,7 @@ void refuse_if_special(const std::string& name, const std::string& target, const
                        const std::string& label) {
   if (S_ISREG(st.st_mode)) return;
   const std::string what = target.empty() ? name + " is " : name + " leads to " + target + ", ";
-  fatal_error(UNABLE_TO_OPEN + label + "\n" + what + kind_of_file(st.st_mode) + ", not a regular file", 0);
+  fatal_error(FatalKind::io, UNABLE_TO_OPEN + label + "\n" + what + kind_of_file(st.st_mode) + ", not a regular file");
 }
 
 }  // namespace
@@ -252,7 +252,7 @@ void OutputFile::fail_to_write() { fail(UNABLE_TO_WRITE); }
 
 void OutputFile::fail(const char* what, const std::string& detail) {
   discard();
-  fatal_error(std::string(what) + label_ + detail, 0);
+  fatal_error(FatalKind::io, std::string(what) + label_ + detail);
 }
 
 void OutputFile::discard() noexcept {

@@ -70,7 +70,7 @@ template <typename Model>
 class EngineSimulations final : public SimulationModel {
  public:
   EngineSimulations(const Model& model, std::int64_t nsim, std::int32_t seed, SeriesResults& results,
-                    std::FILE* out, int threads)
+                    Console out, int threads)
       : SimulationModel(nsim, threads, results),
         seed_(seed),
         engine_(model, nsim, seed, results.indicator, results.sim_results, out, threads) {}
@@ -241,17 +241,17 @@ void EngineSimulations<Model>::fill_normals(const Source& source, std::vector<do
 }  // namespace
 
 std::unique_ptr<SimulationModel> keep_simulations(const ChlorideModel& model, std::int64_t nsim, std::int32_t seed,
-                                                  SeriesResults& results, std::FILE* out, int threads) {
+                                                  SeriesResults& results, Console out, int threads) {
   return std::make_unique<EngineSimulations<ChlorideModel>>(model, nsim, seed, results, out, threads);
 }
 
 std::unique_ptr<SimulationModel> keep_simulations(const FibModel& model, std::int64_t nsim, std::int32_t seed,
-                                                  SeriesResults& results, std::FILE* out, int threads) {
+                                                  SeriesResults& results, Console out, int threads) {
   return std::make_unique<EngineSimulations<FibModel>>(model, nsim, seed, results, out, threads);
 }
 
 CycleFactory summary_cycles(std::unique_ptr<SimulationModel>& into, int threads) {
-  return [&into, threads](const JobData& job, SeriesResults& results, std::FILE* out) -> Cycle {
+  return [&into, threads](const JobData& job, SeriesResults& results, Console out) -> Cycle {
     into = keep_simulations(ChlorideModel(job), job.nsim, job.seed, results, out, threads);
     return [model = into.get()](double t, const RowStages& stages) { model->run(t, stages); };
   };

@@ -11,7 +11,6 @@
 // state model behind it is any that follows limit_state_model.hpp.
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -128,9 +127,9 @@ class SimulationModel {
 /// (allocated already) on `threads` CPUs (0: all), for a series whose
 /// console events go to `out`.
 std::unique_ptr<SimulationModel> keep_simulations(const ChlorideModel& model, std::int64_t nsim, std::int32_t seed,
-                                                  SeriesResults& results, std::FILE* out, int threads);
+                                                  SeriesResults& results, Console out, int threads);
 std::unique_ptr<SimulationModel> keep_simulations(const FibModel& model, std::int64_t nsim, std::int32_t seed,
-                                                  SeriesResults& results, std::FILE* out, int threads);
+                                                  SeriesResults& results, Console out, int threads);
 
 /// The cycles of a classic job for run_time_series, on `threads` CPUs, whose
 /// simulations `into` keeps for the summary; `into` must outlive the series.

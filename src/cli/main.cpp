@@ -1,3 +1,3 @@
-#include "job/run_job.hpp"
+#include "cli/main_entry.hpp"
 
 int main(int argc, char** argv) { return tbx::main_entry(argc, argv); }
