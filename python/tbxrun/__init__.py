@@ -18,6 +18,7 @@ KeyboardInterrupt and cancels it.
 """
 
 import collections
+import functools
 import json
 import operator
 import os
@@ -78,10 +79,15 @@ class Result:
         self._native = native
         for name, values in native.arrays.items():
             setattr(self, name, values)
-        self.summary = json.loads(native.summary_json)
         self.warnings = native.warnings
         self.simulations = native.simulations
         self.seed = native.seed
+
+    @functools.cached_property
+    def summary(self):
+        """The summary file's content as a dict, made when first asked for:
+        its stamps of the reports cost as much as writing them."""
+        return json.loads(self._native.summary_json)
 
     @property
     def job_file(self):
