@@ -76,9 +76,7 @@ PYBIND11_MODULE(_tbxrun, m) {
                              [](const tbxrun::Job& job) {
                                return job.model() == tbxrun::Model::fib ? "fib" : "classic";
                              })
-      .def_property_readonly("file_name", &tbxrun::Job::file_name)
-      .def_property_readonly("base_name", &tbxrun::Job::base_name)
-      .def_property_readonly("text", [](const tbxrun::Job& job) { return py::bytes(job.text()); });
+      .def_property_readonly("file_name", &tbxrun::Job::file_name);
 
   py::class_<Run>(m, "Run")
       .def_property_readonly("arrays", [](const Run& r) { return tbxpy::series_arrays(r.results); })

@@ -94,6 +94,11 @@ class Result:
         """The job file's name ("pier.toml")."""
         return self._job.file_name
 
+    @property
+    def model(self):
+        """The job's model: "classic" (a .dat job) or "fib" (a .toml job)."""
+        return self._job.model
+
     def write(self, folder="."):
         """Writes the files `tbxrun --summary` writes for the job into
         `folder`: the classic reports (<job>_rs.dat, <job>_xls.dat) or the fib

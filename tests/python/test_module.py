@@ -4,6 +4,7 @@ Run by ctest with Debian's python3 and PYTHONPATH at the built package
 (python/CMakeLists.txt).
 """
 
+import concurrent.futures
 import json
 import math
 import os
@@ -96,6 +97,13 @@ class RunTest(TempDirTest):
                 self.assertEqual(sorted(os.listdir(folder)), sorted(files))
                 for name, content in files.items():
                     self.assertTrue(read_bytes(os.path.join(folder, name)) == content, name)
+
+    def test_runs_in_threads_at_once_agree_with_one_alone(self):
+        jobs = [os.path.join(EXAMPLES_DIR, name) for name in ("splash_zone", "fib_splash_zone")] * 2
+        alone = [tbxrun.run(job, threads=1).failures.tolist() for job in jobs[:2]] * 2
+        with concurrent.futures.ThreadPoolExecutor(len(jobs)) as pool:
+            together = list(pool.map(lambda job: tbxrun.run(job, threads=2).failures.tolist(), jobs))
+        self.assertEqual(together, alone)
 
     def test_ctrl_c_cancels_the_run(self):
         seen = []
