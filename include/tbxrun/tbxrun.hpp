@@ -56,7 +56,7 @@ class Error : public std::runtime_error {
     not_found,      ///< no job file of that name
     invalid_job,    ///< the job file is wrong (see finding())
     usage,          ///< a setting does not fit the job (a design life outside the series, ...)
-    busy,           ///< another run holds the job (only with Settings::wait == false)
+    busy,           ///< another run holds the job (the console program's lock; the library takes none)
     out_of_memory,  ///< the run needs more memory than the process may have
     io,             ///< a file could not be read or written
     cancelled,      ///< the observer cancelled the run; nothing was written
@@ -65,7 +65,8 @@ class Error : public std::runtime_error {
   Error(Kind kind, Finding finding, std::string report);
   Kind kind() const noexcept { return kind_; }
   const Finding& finding() const noexcept { return finding_; }
-  /// The text the console program prints for it on standard error.
+  /// The text the console program prints for it on standard error (for a
+  /// usage error, it adds its synopsis and a pointer to --help).
   const std::string& report() const noexcept { return report_; }
 
  private:
@@ -111,13 +112,16 @@ std::vector<Finding> check(const Job& job);
 struct Settings {
   int threads = 0;  ///< CPUs to use; 0: every CPU the process may run on
   /// Compute the summary (initiation times, service life, importance, FORM,
-  /// design cover, verdict). The series itself is the same either way.
+  /// design cover, verdict). The series itself is the same either way. A
+  /// fib job is always summarized: its report is made from the summary.
   bool summary = true;
   std::optional<double> target_beta;  ///< absent: the job's own (1.3 for a classic job)
   std::optional<double> design_life;  ///< years; absent: the last time point
   std::int64_t sobol_simulations = 0;  ///< rows per Sobol sample; 0: the job's own (none)
 };
 
+/// Sent as each time point starts (simulations_done 0), as its simulations
+/// are evaluated (about every thousand), and as it ends.
 struct Progress {
   int point = 0;                  ///< 1-based time point being simulated
   int points = 0;                 ///< time points in the series
@@ -146,7 +150,10 @@ class Observer {
   virtual ~Observer() = default;
   virtual void progress(const Progress&) {}
   virtual void warning(const Warning&) {}
-  /// Asked often during a run; true ends it with Error::Kind::cancelled.
+  /// Asked before the simulation starts, before each time point, and about
+  /// every thousand simulations sampled or evaluated; true ends the run with
+  /// Error::Kind::cancelled. (The summary, after the series, is not
+  /// interrupted.)
   virtual bool cancelled() { return false; }
   /// The console text of the run, as the program prints it (progress lines,
   /// warnings); the console program writes it to standard output.
@@ -162,7 +169,7 @@ struct Results {
   std::vector<double> pf;        ///< failures / simulations, a fraction
   std::vector<double> pf_se;     ///< its standard error, a fraction
   std::vector<double> beta_cornell;  ///< mean(G) / sd(G), as the classic report prints it
-  std::optional<Summary> summary;    ///< present where Settings::summary
+  std::optional<Summary> summary;    ///< present where Settings::summary, and always for a fib job
   /// What write() needs beyond the above (the simulations of the last time
   /// point, the fitted profile): held, not copied, by copies of Results.
   struct Detail;

@@ -1,9 +1,12 @@
 // The steps of a run that belong to a classic job.
 
 #include <algorithm>
+#include <optional>
 
+#include "api/errors.hpp"
 #include "api/model_run.hpp"
 #include "api/results_detail.hpp"
+#include "check/check_job.hpp"
 #include "check/distribution.hpp"
 #include "input/validate.hpp"
 #include "job/memory_check.hpp"
@@ -61,7 +64,7 @@ std::vector<ResolvedInput> classic_resolved_inputs(const JobData& job) {
 class ClassicRun final : public ModelRun {
  public:
   ClassicRun(const Job::Impl& job, const Settings& settings, CycleFactory cycles)
-      : detail_(std::make_shared<Results::Detail>()), settings_(settings), cycles_(std::move(cycles)) {
+      : read_(job), detail_(std::make_shared<Results::Detail>()), settings_(settings), cycles_(std::move(cycles)) {
     detail_->model = Model::classic;
     detail_->job_name = job.job_name;
     detail_->file_name = job.file_name;
@@ -75,7 +78,11 @@ class ClassicRun final : public ModelRun {
   }
 
   void check(Console console) override {
-    validate_job(job(), console);
+    try {
+      validate_job(job(), console);
+    } catch (const FatalError& error) {
+      throw broken_rule(error);
+    }
     check_design_life(job(), options_);
     check_memory(memory_needed(job(), settings_.summary, settings_.threads));
   }
@@ -101,6 +108,18 @@ class ClassicRun final : public ModelRun {
  private:
   JobData& job() { return detail_->classic; }
 
+  /// The error of the job's first broken rule, with the field and value at
+  /// fault and how to mend it, as the checker reports it.
+  Error broken_rule(const FatalError& error) const {
+    std::optional<Finding> first;
+    for_each_violation(read_.classic, [&](const Violation& v) {
+      if (!first) first = finding_of(validation_finding(read_.classic, read_.trace, v), read_.file_name);
+    });
+    if (!first) return error_of(error, read_.file_name);
+    return Error(Error::Kind::invalid_job, std::move(*first), error.report());
+  }
+
+  const Job::Impl& read_;  // the job as read; the caller holds it during the run
   std::shared_ptr<Results::Detail> detail_;
   Settings settings_;
   CycleFactory cycles_;

@@ -47,9 +47,8 @@ Error error_of(const tbx::FatalError& error, const std::string& file) {
 Error usage_error(const std::string& message) {
   Finding f;
   f.message = message;
-  // As the console program reports a mistake of its command line.
-  std::string report = "tbxrun: " + message + "\n" + tbx::USAGE_SYNOPSIS + "\nTry 'tbxrun --help' for more information.\n";
-  return Error(Error::Kind::usage, std::move(f), std::move(report));
+  // The console program adds its synopsis and a pointer to --help.
+  return Error(Error::Kind::usage, std::move(f), "tbxrun: " + message + "\n");
 }
 
 Finding finding_of(const tbx::Finding& c, const std::string& file) {

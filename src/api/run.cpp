@@ -38,12 +38,20 @@ class ObserverEvents final : public tbx::RunEvents {
     observer_->warning(warning);
   }
   void progress(int point, int points, double t, std::int64_t done, std::int64_t nsim) override {
-    if (observer_) observer_->progress({point, points, t, done, nsim});
+    current_ = {point, points, t, done, nsim};
+    if (observer_) observer_->progress(current_);
+  }
+  void simulations_done(std::int64_t done) override {
+    // Sampling, before the first time point, is no time point's progress.
+    if (!observer_ || current_.point == 0 || done >= current_.simulations) return;
+    current_.simulations_done = done;
+    observer_->progress(current_);
   }
   bool cancelled() override { return observer_ && observer_->cancelled(); }
 
  private:
   Observer* observer_;
+  Progress current_;  // of the time point being simulated
 };
 
 /// The results as data, from the series of a finished run.

@@ -69,8 +69,8 @@ RunStamp stamp_of(const Results& results) {
   TextSink rs, xls;
   write_results_report(rs, d.job_name, d.classic, d.series, d.predicted_profile, d.threads);
   write_spreadsheet(xls, d.classic, d.series, d.predicted_profile);
-  return classic_stamp({{"_rs.dat", rs.text().size(), crc32(rs.text())}, {"_xls.dat", xls.text().size(), crc32(xls.text())}},
-                       summary);
+  return classic_stamp(
+      {{"_rs.dat", rs.text().size(), crc32(rs.text())}, {"_xls.dat", xls.text().size(), crc32(xls.text())}}, summary);
 }
 
 }  // namespace

@@ -35,17 +35,6 @@ Finding file_finding(std::string problem, std::string fix) {
   return f;
 }
 
-Finding validation_finding(const JobData& job, const ReadTrace& trace, const Violation& v) {
-  Finding f;
-  f.line = trace.line_of(v.field, v.index);
-  f.where = describe_field(v.field, v.index);
-  f.value = value_text(job, v.field, v.index);
-  f.problem = std::string(v.message);
-  f.expected = std::string(v.expected);
-  f.fix = std::string(v.fix);
-  return f;
-}
-
 CheckResult check_read_job(std::FILE* in) {
   CheckResult result;
   JobData job;
@@ -78,6 +67,17 @@ CheckResult check_job_stream(std::FILE* in) {
     result.findings.push_back(file_finding(std::string(MEMORY_ALLOCATION_FAILED), "free some memory"));
     return result;
   }
+}
+
+Finding validation_finding(const JobData& job, const ReadTrace& trace, const Violation& v) {
+  Finding f;
+  f.line = trace.line_of(v.field, v.index);
+  f.where = describe_field(v.field, v.index);
+  f.value = value_text(job, v.field, v.index);
+  f.problem = std::string(v.message);
+  f.expected = std::string(v.expected);
+  f.fix = std::string(v.fix);
+  return f;
 }
 
 CheckResult check_job_text(const std::string& text) {

@@ -6,11 +6,16 @@
 #include <string>
 
 #include "check/finding.hpp"
+#include "input/reader.hpp"
+#include "input/validation_rules.hpp"
 
 namespace tbx {
 
 /// Every finding about the job text in `in`.
 CheckResult check_job_stream(std::FILE* in);
+/// The finding of a broken rule of the job read with `trace`.
+Finding validation_finding(const JobData& job, const ReadTrace& trace, const Violation& v);
+
 /// Every finding about the job text `text` (an empty one is one finding).
 CheckResult check_job_text(const std::string& text);
 

@@ -142,11 +142,12 @@ int main_entry(int argc, char** argv, const CycleFactory& make_cycle) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) fatal_error("Unable to write standard output", 0);
     return 0;
   } catch (const tbxrun::Error& error) {
-    // A setting that only the job can show to be wrong (a design life
-    // outside its series) is a usage error: nothing has been simulated or
-    // written.
-    const int status = fail(error.report());
-    return error.kind() == tbxrun::Error::Kind::usage ? USAGE_EXIT_STATUS : status;
+    if (error.kind() != tbxrun::Error::Kind::usage) return fail(error.report());
+    // An option that only the job can show to be wrong (a design life
+    // outside its series): nothing has been simulated or written.
+    std::fflush(stdout);
+    print_usage_error(error.finding().message);
+    return USAGE_EXIT_STATUS;
   } catch (const JobBusy& busy) {
     // Not an error of the run: it may simply be tried again later.
     std::fflush(stdout);

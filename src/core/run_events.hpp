@@ -6,10 +6,12 @@
 // else; a library client gets every event typed as well. The engine calls
 // these on the thread that runs the series only, never on a helper thread.
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace tbx {
 
@@ -35,6 +37,9 @@ class RunEvents {
   /// Time point `point` of `points` (1-based) at time t: `done` of `nsim`
   /// simulations are evaluated.
   virtual void progress(int /*point*/, int /*points*/, double /*t*/, std::int64_t /*done*/, std::int64_t /*nsim*/) {}
+  /// `done` simulations of the time point that progress() last named are
+  /// evaluated (before the first time point: sampled).
+  virtual void simulations_done(std::int64_t /*done*/) {}
   /// Asked between steps of a run; true ends it with a cancelled error.
   virtual bool cancelled() { return false; }
   /// The text so far must be out now (before the run ends on an error).
@@ -64,6 +69,9 @@ class Console {
   void progress(int point, int points, double t, std::int64_t done, std::int64_t nsim) const {
     if (events_) events_->progress(point, points, t, done, nsim);
   }
+  void simulations_done(std::int64_t done) const {
+    if (events_) events_->simulations_done(done);
+  }
   /// Ends the run with a cancelled error where the receiver asks for it.
   void stop_if_cancelled() const;
   void flush() const {
@@ -77,6 +85,28 @@ class Console {
  private:
   std::FILE* file_ = nullptr;
   RunEvents* events_ = nullptr;
+};
+
+/// Between the chunks of parallel work: how far it is, and whether to go on,
+/// asked on the thread that made the poll only (the receiver hears from that
+/// thread alone; it takes a share of the chunks itself). Nothing for a stream.
+class ChunkPoll {
+ public:
+  explicit ChunkPoll(Console out) : out_(out), caller_(std::this_thread::get_id()) {}
+  /// `n` more simulations are done, on any thread; on the poll's own, tells
+  /// the receiver and ends the run where it asks to cancel.
+  void done(std::int64_t n) {
+    if (!out_.typed()) return;
+    const std::int64_t total = done_.fetch_add(n, std::memory_order_relaxed) + n;
+    if (std::this_thread::get_id() != caller_) return;
+    out_.simulations_done(total);
+    out_.stop_if_cancelled();
+  }
+
+ private:
+  Console out_;
+  std::thread::id caller_;
+  std::atomic<std::int64_t> done_{0};
 };
 
 }  // namespace tbx

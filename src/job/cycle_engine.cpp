@@ -55,7 +55,11 @@ CycleEngine<Model>::CycleEngine(const Model& model, std::int64_t nsim, std::int3
     chunk_seed[static_cast<std::size_t>(c)] = seed_after_draws(seed, c * chunk_ * Model::UNIFORMS);
   }
   notes_.assign(static_cast<std::size_t>(chunks), {});
-  for_each_chunk(chunks, threads_, [&](std::int64_t c) { sample_chunk(c, chunk_seed[static_cast<std::size_t>(c)]); });
+  ChunkPoll poll(out_);
+  for_each_chunk(chunks, threads_, [&](std::int64_t c) {
+    sample_chunk(c, chunk_seed[static_cast<std::size_t>(c)]);
+    poll.done(last_of(c) - first_of(c) + 1);
+  });
 }
 
 template <typename Model>
@@ -91,7 +95,11 @@ void CycleEngine<Model>::run(double t, const RowStages& stages) {
     if (!f) return [](std::int64_t) {};
     return [&](std::int64_t c) { f(first_of(c), last_of(c)); };
   };
-  const auto evaluate = [&](std::int64_t c) { evaluate_chunk(c, point, time_notes[static_cast<std::size_t>(c)]); };
+  ChunkPoll poll(out_);
+  const auto evaluate = [&](std::int64_t c) {
+    evaluate_chunk(c, point, time_notes[static_cast<std::size_t>(c)]);
+    poll.done(last_of(c) - first_of(c) + 1);
+  };
   if (stages.before || stages.after) {
     // The stages read the rows the evaluation writes: done by the thread that
     // evaluates them, right before and after, the rows stay in its cache.

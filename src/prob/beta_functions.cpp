@@ -187,8 +187,11 @@ double incomplete_beta_value(const BetaLogs& l, const BetaShape& s, int& nan_tex
   return 1.0 - bt * beta_fraction(b, a, 1.0 - x, nan_texts) / b;
 }
 
-void write_fraction_warnings(int count) {
-  for (int i = 0; i < count; ++i) std::fputs("\n NaN \n", stdout);
+void write_fraction_warnings(int count, Console out) {
+  for (int i = 0; i < count; ++i) {
+    out.text("\n NaN \n");
+    out.warning({RunWarning::Kind::not_a_number, 0, 0, 0.0});
+  }
 }
 
 void beta_density(double& x, double a, double b) {

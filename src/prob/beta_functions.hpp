@@ -9,6 +9,8 @@
 
 #include <cmath>
 
+#include "core/run_events.hpp"
+
 namespace tbx {
 
 /// The machine epsilon of the beta routines: their tolerances are multiples
@@ -45,8 +47,9 @@ inline BetaLogs beta_logs(double x) { return {x, std::log(x), std::log(1.0 - x)}
 double beta_density_value(const BetaLogs& x, const BetaShape& s);
 double incomplete_beta_value(const BetaLogs& x, const BetaShape& s, int& nan_texts);
 
-/// Writes the continued fraction's "\n NaN \n" text `count` times to
-/// standard output: the one place that text is written.
-void write_fraction_warnings(int count);
+/// Writes the continued fraction's "\n NaN \n" text `count` times to `out`
+/// (standard output for the in-place routines above), each a warning as
+/// data where `out` takes it: the one place that text is written.
+void write_fraction_warnings(int count, Console out = stdout);
 
 }  // namespace tbx

@@ -68,8 +68,8 @@ bool inverse_beta_value(double p, const BetaInversion& inv, double& x, int& nan_
   return true;
 }
 
-void settle_beta_inversion(bool converged, int nan_texts) {
-  write_fraction_warnings(nan_texts);
+void settle_beta_inversion(bool converged, int nan_texts, Console out) {
+  write_fraction_warnings(nan_texts, out);
   if (!converged) fatal_error(BETAINV_NOT_CONVERGED, 0);
 }
 

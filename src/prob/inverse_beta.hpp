@@ -27,10 +27,11 @@ bool inverse_beta_value(double p, const BetaInversion& s, double& x, int& nan_te
 bool inverse_beta_value(double p, const BetaShape& s, double& x, int& nan_texts);
 
 /// What inverse_beta does after the iteration: writes the `nan_texts`
-/// continued-fraction texts to standard output and, when the iteration did
-/// not converge, ends the run with BETAINV_NOT_CONVERGED. For callers that
-/// run the kernel themselves and must behave as inverse_beta would.
-void settle_beta_inversion(bool converged, int nan_texts);
+/// continued-fraction texts to `out` (standard output for inverse_beta) and,
+/// when the iteration did not converge, ends the run with
+/// BETAINV_NOT_CONVERGED. For callers that run the kernel themselves and
+/// must behave as inverse_beta would.
+void settle_beta_inversion(bool converged, int nan_texts, Console out = stdout);
 
 inline constexpr const char* BETAINV_NOT_CONVERGED = "Warning: BETAINV did not converge ";
 

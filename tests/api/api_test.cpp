@@ -156,6 +156,12 @@ TEST(Api, ErrorsCarryTheirKindAndFields) {
   EXPECT_GT(reader.finding().line, 0);
   EXPECT_EQ(reader.report().rfind("\nERROR:\nInvalid integer number\nLine n. ", 0), 0u) << reader.report();
 
+  const tbxrun::Error rule = error_of([&] { tbxrun::run(tbxrun::Job::from_text(faults::small_job(-5), "neg.dat")); });
+  EXPECT_EQ(rule.kind(), tbxrun::Error::Kind::invalid_job);
+  EXPECT_EQ(rule.finding().value, "-5");
+  EXPECT_NE(rule.finding().field.find("simulations"), std::string::npos) << rule.finding().field;
+  EXPECT_FALSE(rule.finding().fix.empty());
+
   std::string fib = FIB_JOB;
   fib.replace(fib.find("sd = 8"), 6, "sd = -8");
   const tbxrun::Error fib_error = error_of([&] { tbxrun::run(tbxrun::Job::from_text(fib, "pile.toml")); });
