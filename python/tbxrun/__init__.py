@@ -59,7 +59,7 @@ class Progress(collections.namedtuple("Progress", "point points t done simulatio
     def fraction(self):
         """The part of the whole run done, 0 to 1."""
         total = self.points * self.simulations
-        return ((self.point - 1) * self.simulations + self.done) / total if total else 0.0
+        return (max(self.point - 1, 0) * self.simulations + self.done) / total if total else 0.0
 
 
 class Result:
@@ -67,7 +67,7 @@ class Result:
 
     times: years; failures: failing simulations; pf: failures / simulations;
     pf_se: its standard error; pf_low, pf_high: the 95 % interval of pf;
-    beta: -Phi^-1(pf), infinite at pf 0 (or 1); beta_cornell: mean(G) / sd(G)
+    beta: -Phi^-1(pf), +inf at pf 0 and -inf at pf 1; beta_cornell: mean(G) / sd(G)
     as the classic report prints it; summary: the summary file's content as a
     dict (its units: pf in percent); warnings: the run's warnings as dicts
     (kind, point, simulation, value, message); simulations, seed: per time
@@ -159,7 +159,8 @@ def run(path_or_text, name=None, threads=None, progress=None, *, target_beta=Non
 
     The simulation runs without the GIL, so other Python threads go on.
     Ctrl-C cancels the run and raises KeyboardInterrupt (where run() is
-    called from the main thread, the one Python delivers signals to).
+    called from the main thread, the one Python delivers signals to); the
+    summary, made after the series, is finished first.
     """
     if threads is not None and operator.index(threads) < 1:
         raise ValueError(f"threads must be 1 or more, not {threads!r}")
