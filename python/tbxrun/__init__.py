@@ -164,6 +164,8 @@ def run(path_or_text, name=None, threads=None, progress=None, *, target_beta=Non
     """
     if threads is not None and operator.index(threads) < 1:
         raise ValueError(f"threads must be 1 or more, not {threads!r}")
+    if progress is not None and not callable(progress):
+        raise TypeError(f"progress must be callable, not {type(progress).__name__}")
     job = _job(path_or_text, name)
     report = None if progress is None else (lambda *where: progress(Progress(*where)))
     native = _tbxrun.run(job, 0 if threads is None else operator.index(threads), target_beta, design_life, report)
