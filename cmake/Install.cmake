@@ -98,6 +98,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 # The scripts need python3; plotting needs gnuplot, batch runs like parallel.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3")
+# The Python module adds what it needs (python/CMakeLists.txt).
+string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS "${TBX_PYTHON_DEB_DEPENDS}")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot-nox | gnuplot")
 # A program built on the library needs the TOML parser's
 # development files (its CMake package and the linker's name for it).
