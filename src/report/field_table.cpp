@@ -16,53 +16,37 @@ void append_quoted(std::string& out, const std::string& text) { out += json_stri
 }  // namespace
 
 Json Json::number(double x) {
-  Json v;
-  v.kind_ = Kind::number;
+  Json v(Kind::number);
   v.number_ = x;
   return v;
 }
 
 Json Json::count(std::int64_t n) {
-  Json v;
-  v.kind_ = Kind::count;
+  Json v(Kind::count);
   v.text_ = std::to_string(n);
   return v;
 }
 
 Json Json::count(std::uint64_t n) {
-  Json v;
-  v.kind_ = Kind::count;
+  Json v(Kind::count);
   v.text_ = std::to_string(n);
   return v;
 }
 
 Json Json::text(std::string s) {
-  Json v;
-  v.kind_ = Kind::text;
+  Json v(Kind::text);
   v.text_ = std::move(s);
   return v;
 }
 
 Json Json::flag(bool b) {
-  Json v;
-  v.kind_ = Kind::flag;
+  Json v(Kind::flag);
   v.flag_ = b;
   return v;
 }
 
-Json Json::object(Layout layout) {
-  Json v;
-  v.kind_ = Kind::object;
-  v.layout_ = layout;
-  return v;
-}
-
-Json Json::array(Layout layout) {
-  Json v;
-  v.kind_ = Kind::array;
-  v.layout_ = layout;
-  return v;
-}
+Json Json::object(Layout layout) { return Json(Kind::object, layout); }
+Json Json::array(Layout layout) { return Json(Kind::array, layout); }
 
 void Json::reserve(std::size_t n) {
   names_.reserve(n);

@@ -51,6 +51,8 @@ class Json {
   std::string cell() const;
 
  private:
+  explicit Json(Kind kind, Layout layout = Layout::lines) : kind_(kind), layout_(layout) {}
+
   Kind kind_ = Kind::absent;
   Layout layout_ = Layout::lines;
   double number_ = 0;
